@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace Korvane { namespace Utilities {
+class KorvaneException;
+}}
+
+// What the user is told about a failure: headline, explanation and technical detail.
+// Deliberately not a std::exception, so handlers of device failures do not catch it.
+class MessageException {
+public:
+    MessageException(const QString& title, const QString& text);
+    // detail becomes "<cause what()> (0x<cause code, lower-case hex>)".
+    MessageException(const QString& title, const QString& text,
+                     const Korvane::Utilities::KorvaneException& cause);
+
+    QString title;
+    QString text;
+    QString detail;
+};
