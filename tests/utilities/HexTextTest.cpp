@@ -23,6 +23,7 @@ TEST(HexText, BitsBeyondTheWidthAreLost) {
 TEST(HexText, NonHexPieceReadsAsZero) {
     EXPECT_EQ(hexToUInt16("zz12"), 0x0012);
     EXPECT_EQ(hexToUInt32("12g4"), 0x1200u);
+    EXPECT_EQ(hexToBytes("zz0a"), (std::vector<std::uint8_t>{0x00, 0x0A}));
 }
 
 TEST(HexText, ToHexStringPadsOrCutsToWidth) {
@@ -31,7 +32,7 @@ TEST(HexText, ToHexStringPadsOrCutsToWidth) {
         std::uint16_t width;
         const char* text;
     } cases[] = {{0x1F4, 2, "f4"}, {0x1F4, 4, "01f4"}, {0x1234, 2, "34"},
-                 {0xA, 4, "000a"}, {0xA, 0, ""},     {0xDEADBEEF, 8, "deadbeef"}};
+                 {0xA, 4, "000a"}, {0xA, 0, ""},       {0xDEADBEEF, 8, "deadbeef"}};
     for (const Case& c : cases) {
         EXPECT_EQ(toHexString(c.value, c.width), c.text) << std::hex << c.value << " w" << c.width;
     }
