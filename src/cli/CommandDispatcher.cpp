@@ -1,0 +1,89 @@
+#include "cli/CommandDispatcher.h"
+
+#include "cli/ExitCode.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+CommandDispatcher::CommandDispatcher(const QString& description) : description(description) {}
+
+void CommandDispatcher::addGlobalOption(const QCommandLineOption& option) {
+    globalOptions.push_back(option);
+}
+
+void CommandDispatcher::addCommand(std::unique_ptr<CliCommand> command) {
+    commands.push_back(std::move(command));
+}
+
+int CommandDispatcher::run(const QStringList& arguments, std::ostream& out, std::ostream& err) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description + "\n\nCommands:\n" + commandList());
+    addGlobalOptions(parser);
+    parser.addPositionalArgument("command", "The command to run.", "COMMAND [arguments]");
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, err);
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        if (parser.isSet("help")) {
+            out << parser.helpText().toStdString();
+            return Done;
+        }
+        return usageError("No command given.", parser, err);
+    }
+    CliCommand* command = find(positional.first());
+    if (!command) return usageError("Unknown command '" + positional.first() + "'.", parser, err);
+    return runCommand(*command, arguments, out, err);
+}
+
+int CommandDispatcher::runCommand(CliCommand& command, const QStringList& arguments,
+                                  std::ostream& out, std::ostream& err) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command.description());
+    addGlobalOptions(parser);
+    parser.addPositionalArgument(command.name(), command.description(), command.name());
+    command.configure(parser);
+    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, err);
+    if (parser.isSet("help")) {
+        out << parser.helpText().toStdString();
+        return Done;
+    }
+    // The first positional argument is the command's name.
+    const QStringList commandArguments = parser.positionalArguments().mid(1);
+    const QString problem = command.checkArguments(commandArguments);
+    if (!problem.isEmpty()) return usageError(problem, parser, err);
+    return command.run(parser, commandArguments, out, err);
+}
+
+void CommandDispatcher::addGlobalOptions(QCommandLineParser& parser) const {
+    parser.addHelpOption();
+    for (const QCommandLineOption& option : globalOptions) parser.addOption(option);
+}
+
+CliCommand* CommandDispatcher::find(const QString& name) const {
+    for (const auto& command : commands) {
+        if (command->name() == name) return command.get();
+    }
+    return nullptr;
+}
+
+QString CommandDispatcher::commandList() const {
+    QStringList lines;
+    for (const auto& command : commands) {
+        lines << "  " + command->name().leftJustified(10) + command->description();
+    }
+    return lines.join('\n');
+}
+
+int CommandDispatcher::usageError(const QString& problem, const QCommandLineParser& parser,
+                                  std::ostream& err) {
+    err << problem.toStdString() << "\n\n" << parser.helpText().toStdString();
+    return UsageError;
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "cli/CliCommand.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+// Picks the subcommand from the command line and runs it. Global options stand before the
+// subcommand's name; everything after the name belongs to the subcommand (its own options
+// and arguments, which the first pass therefore does not judge).
+class CommandDispatcher {
+public:
+    explicit CommandDispatcher(const QString& description);
+
+    void addGlobalOption(const QCommandLineOption& option);
+    void addCommand(std::unique_ptr<CliCommand> command);
+
+    // `arguments` as QCoreApplication::arguments() gives them, the program first.
+    // Returns the process exit code.
+    int run(const QStringList& arguments, std::ostream& out, std::ostream& err);
+
+private:
+    void addGlobalOptions(QCommandLineParser& parser) const;
+    CliCommand* find(const QString& name) const;
+    QString commandList() const;
+    int runCommand(CliCommand& command, const QStringList& arguments, std::ostream& out,
+                   std::ostream& err);
+    static int usageError(const QString& problem, const QCommandLineParser& parser,
+                          std::ostream& err);
+
+    QString description;
+    std::vector<QCommandLineOption> globalOptions;
+    std::vector<std::unique_ptr<CliCommand>> commands;
+};
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

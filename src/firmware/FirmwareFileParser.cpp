@@ -1,0 +1,138 @@
+#include "firmware/FirmwareFileParser.h"
+
+#include <boost/format.hpp>
+#include <boost/tokenizer.hpp>
+
+#include "utilities/OrbiZoException.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
+namespace {
+
+enum RecordType : std::uint8_t {
+    Data = 0x00,
+    EndOfFile = 0x01,
+    ExtendedSegmentAddress = 0x02,
+    StartSegmentAddress = 0x03,
+    ExtendedLinearAddress = 0x04,
+    StartLinearAddress = 0x05,
+};
+
+[[noreturn]] void fail(const boost::format& message) {
+    throw OrbiZoException(ErrorCode::FirmwareFileFormat, message.str());
+}
+
+std::uint8_t hexDigit(char c) {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+    // The code is shown as a signed byte widened to 16 bits: 0x80..0xff print as ff80..ffff.
+    const auto code = static_cast<std::int16_t>(static_cast<signed char>(c));
+    fail(boost::format("Table firmware file format error: hex number expected 0x%02x") % code);
+}
+
+// Walks one record line from position 1, keeping the running byte sum for the checksum.
+class RecordCursor {
+public:
+    explicit RecordCursor(const std::string& line) : line(line) {}
+
+    std::uint8_t byte() {
+        if (line.size() < position + 2) {
+            fail(boost::format("Table firmware file format error: byte expected in '%1%' at "
+                               "position %2%") %
+                 line % position);
+        }
+        const auto value = static_cast<std::uint8_t>((hexDigit(line[position]) << 4) |
+                                                     hexDigit(line[position + 1]));
+        position += 2;
+        sum = static_cast<std::uint8_t>(sum + value);
+        return value;
+    }
+
+    // Multi-byte values are stored most significant byte first.
+    std::uint32_t value(int bytes) {
+        std::uint32_t result = 0;
+        for (int i = 0; i < bytes; ++i) result = (result << 8) | byte();
+        return result;
+    }
+
+    // The checksum byte makes the sum of all record bytes 0 modulo 256.
+    void checksum() {
+        const auto expected = static_cast<std::uint8_t>(0x100 - sum);
+        if (byte() != expected) {
+            fail(boost::format("Table firmware file checksum error in '%1%'") % line);
+        }
+    }
+
+private:
+    const std::string& line;
+    std::size_t position = 1;
+    std::uint8_t sum = 0;
+};
+
+}  // namespace
+
+FirmwareFileParser::FirmwareFileParser(const char* content, std::size_t size) {
+    const std::string text(content, size);
+    const boost::char_separator<char> lineFeed("\n");  // empty pieces are dropped
+    const boost::tokenizer<boost::char_separator<char>> pieces(text, lineFeed);
+    lines.assign(pieces.begin(), pieces.end());
+}
+
+FirmwareFileParser::FirmwareFileParser(const std::vector<std::uint8_t>& content)
+    : FirmwareFileParser(reinterpret_cast<const char*>(content.data()), content.size()) {}
+
+bool FirmwareFileParser::nextDataRecord(std::uint32_t& address, std::uint8_t* bytes,
+                                        std::uint32_t& count) {
+    while (currentLine < lines.size()) {
+        const std::string& line = lines[currentLine++];
+        if (parseLine(line, address, bytes, count)) return true;
+    }
+    return false;
+}
+
+bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& address,
+                                   std::uint8_t* bytes, std::uint32_t& count) {
+    // A lone CR (a blank line of a CR LF file) and other one-character lines carry nothing.
+    if (line.size() <= 1) return false;
+    if (line[0] != ':') {
+        fail(boost::format("Table firmware file format error: ':' expected in '%1%'.") % line);
+    }
+    RecordCursor cursor(line);
+    const std::uint8_t byteCount = cursor.byte();
+    const std::uint32_t recordAddress = cursor.value(2) + extendedLinearAddress;
+    const std::uint8_t type = cursor.byte();
+    if (type > StartLinearAddress) {
+        fail(boost::format("Table firmware file format error: type 0...5 expected in '%1%'") %
+             line);
+    }
+    switch (type) {
+        case Data:
+            for (std::uint32_t i = 0; i < byteCount; ++i) bytes[i] = cursor.byte();
+            cursor.checksum();
+            address = recordAddress;
+            count = byteCount;
+            return true;
+        case ExtendedSegmentAddress:
+            throw OrbiZoException(ErrorCode::FirmwareFileFormat,
+                                  "Extended Segment Address Record not implemented");
+        case ExtendedLinearAddress:
+            extendedLinearAddress = cursor.value(2) << 16;
+            break;
+        case StartSegmentAddress:
+        case StartLinearAddress:
+            cursor.value(4);  // the start address has no use here
+            break;
+        default:  // EndOfFile
+            break;
+    }
+    cursor.checksum();
+    return false;
+}
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
