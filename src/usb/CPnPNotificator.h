@@ -1,0 +1,67 @@
+#pragma once
+
+#include <forward_list>
+
+#include <boost/noncopyable.hpp>
+
+#include "platform/Win32.h"
+#include "usb/CPnPNotifyHandler.h"
+
+namespace Korvane {
+namespace Utilities {
+namespace USB {
+
+// A hidden window with its own message loop on its own thread, registered for device-interface
+// notifications. The window's WM_DEVICECHANGE messages go to the handler, on that thread.
+//
+// start, registerInterface and stop are called from one owning thread (never from the
+// notification thread: stop waits for it to end).
+class CPnPNotificator : private boost::noncopyable {
+public:
+    CPnPNotificator();
+    // Stops the thread and removes the registrations.
+    virtual ~CPnPNotificator();
+
+    // Starts the notification thread once. Waits up to 10 s for its window; true when the
+    // window is up in time. false for a null argument and for every later call.
+    bool start(HINSTANCE instance, CPnPNotifyHandler* handler);
+
+    // Registers the window for arrivals and removals of devices of the interface class. Only
+    // while started and with a window; true when registered.
+    bool registerInterface(const GUID& classGuid);
+
+    // Closes the window (WM_CLOSE), waits up to 10 s for the thread to end and removes every
+    // registration. true when the thread ended in time or nothing was running; a thread that
+    // does not end in time is left running.
+    bool stop();
+
+    virtual LRESULT windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    struct Registration {
+        GUID interfaceClass;
+        HDEVNOTIFY notification;
+    };
+
+    static unsigned __stdcall threadMain(void* argument);
+    static LRESULT CALLBACK staticWindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+    void runThread();
+    bool createWindow();
+    void removeRegistrations();
+
+    // Guards every field below. The notification thread does not take it: it sets the window
+    // handle before signalling the start-up event and clears it after its loop has ended.
+    CRITICAL_SECTION lock;
+    bool started = false;
+    std::forward_list<Registration> registrations;  // newest first
+    HANDLE thread = nullptr;
+    CPnPNotifyHandler* handler = nullptr;
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    HANDLE startupEvent = nullptr;  // exists only during start
+};
+
+}  // namespace USB
+}  // namespace Utilities
+}  // namespace Korvane
