@@ -1,0 +1,56 @@
+#include "firmware/DeviceConnection.h"
+
+#include <QObject>
+#include <boost/make_shared.hpp>
+
+#include "communication/OrbiTableComManager.h"
+#include "firmware/OrbiTableFlashDataHandle.h"
+#include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/ErrorCodes.h"
+#include "utilities/KorvaneException.h"
+#include "utilities/MessageException.h"
+
+using Korvane::DeviceDriver::OrbiZo::OrbiTableFlashDataHandle;
+using Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
+using Korvane::Utilities::KorvaneException;
+
+DeviceConnection::DeviceConnection(const QString& devicePath) : devicePath(devicePath) {}
+
+DeviceConnection::~DeviceConnection() {
+    // The manager is shared by both handles: the device closes when the last one lets go.
+    firmwareHandlePart.reset();
+    flashDataHandle.reset();
+    managerPart.reset();
+}
+
+DeviceConnection::ManagerPtr DeviceConnection::manager() {
+    if (!managerPart && !firmwareHandlePart) connect();
+    return managerPart;
+}
+
+DeviceConnection::FirmwareHandlePtr DeviceConnection::firmwareHandle() {
+    if (!managerPart && !firmwareHandlePart) connect();
+    return firmwareHandlePart;
+}
+
+void DeviceConnection::connect() {
+    if (devicePath.isEmpty())
+        throw MessageException(QObject::tr("No OrbiZo3 connected"),
+                               QObject::tr("Connect an OrbiZo3 instrument."));
+    try {
+        auto newManager = boost::make_shared<OrbiTableComManager>(devicePath.toStdString());
+        auto newFlashDataHandle = boost::make_shared<OrbiTableFlashDataHandle>(newManager);
+        auto newFirmwareHandle = boost::make_shared<OrbiZo3FirmwareHandle>(newManager);
+        managerPart = std::move(newManager);
+        flashDataHandle = std::move(newFlashDataHandle);
+        firmwareHandlePart = std::move(newFirmwareHandle);
+    } catch (const KorvaneException& cause) {
+        if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::DeviceInUse)
+            throw MessageException(QObject::tr("This OrbiZo3 is already in use"),
+                                   QObject::tr("Please quit all Orbi applications first."));
+        throw MessageException(
+            QObject::tr("OrbiZo3 disconnected"),
+            QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+class OrbiTableFlashDataHandle;
+namespace Communication {
+class OrbiTableComManager;
+}
+namespace Firmware {
+class OrbiZo3FirmwareHandle;
+}
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
+
+// One connection to one table, for one identification or one download. It opens the device
+// lazily on the first request for the manager or the firmware handle and closes it when it is
+// destroyed (and nobody else still holds the manager). Used by one thread.
+//
+// Connecting either sets all three parts or none. Its failures are turned into the user's
+// MessageException: no path selected, the table held by another program, or any other device
+// failure ("OrbiZo3 disconnected" with the cause as detail). A connection whose connecting
+// failed is not to be used again.
+class DeviceConnection : private boost::noncopyable {
+public:
+    using ManagerPtr =
+        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager>;
+    using FlashDataHandlePtr =
+        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::OrbiTableFlashDataHandle>;
+    using FirmwareHandlePtr =
+        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle>;
+
+    // Nothing is opened yet; the path may be empty.
+    explicit DeviceConnection(const QString& devicePath);
+    // Releases the firmware handle, the flash data handle, then the manager.
+    ~DeviceConnection();
+
+    ManagerPtr manager();
+    FirmwareHandlePtr firmwareHandle();
+
+    bool isConnected() const { return managerPart != nullptr; }
+
+private:
+    void connect();
+
+    QString devicePath;
+    ManagerPtr managerPart;
+    FlashDataHandlePtr flashDataHandle;
+    FirmwareHandlePtr firmwareHandlePart;
+};

@@ -1,0 +1,57 @@
+#include "firmware/OrbiZo3FWUpdater.h"
+
+#include "communication/OrbiTableComInfo.h"
+#include "communication/OrbiTableComManager.h"
+#include "firmware/DeviceConnection.h"
+#include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/KorvaneException.h"
+#include "utilities/MessageException.h"
+
+using Korvane::Utilities::KorvaneException;
+
+OrbiZo3FWUpdater::OrbiZo3FWUpdater(QObject* parent) : QObject(parent) {}
+
+OrbiZo3FWUpdater::~OrbiZo3FWUpdater() = default;
+
+void OrbiZo3FWUpdater::setDevicePath(const QString& newPath) {
+    path = newPath;
+    newVersion = 0;
+}
+
+void OrbiZo3FWUpdater::setFirmwareData(const QByteArray& bytes) {
+    firmwareData.assign(bytes.begin(), bytes.end());
+}
+
+DeviceInfo OrbiZo3FWUpdater::readDeviceInfo(DeviceConnection& connection) {
+    const auto manager = connection.manager();
+    DeviceInfo info;
+    try {
+        std::uint32_t value1 = 0, value2 = 0, value3 = 0;
+        manager->infoGroup()->readVersion(value1, value2, value3);
+        info.versionValues = {value1, value2, value3};
+        info.serialNumber = QString::fromStdString(manager->serialNumber());
+    } catch (const KorvaneException& cause) {
+        throw MessageException(
+            QObject::tr("Can't get Firmware version"),
+            QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
+    }
+    return info;
+}
+
+bool OrbiZo3FWUpdater::downloadFirmware() {
+    newVersion = 0;
+    if (firmwareData.size() <= kMinimumFirmwareSize)
+        throw MessageException(QString(), tr("No valid firmware (%1)").arg(firmwareData.size()));
+
+    DeviceConnection connection(path);
+    const auto handle = connection.firmwareHandle();
+    handle->load(firmwareData);
+    const std::uint32_t total = handle->progressValue();
+    handle->prepareDevice();
+    for (std::uint16_t sector = 0; sector < handle->sectorCount(); ++sector) {
+        emit ProgressEvent(static_cast<int>(handle->progressValue()), static_cast<int>(total));
+        handle->programSector(sector);
+    }
+    handle->checkStandby();
+    return true;
+}

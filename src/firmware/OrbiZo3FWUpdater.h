@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "firmware/DeviceInfo.h"
+
+class DeviceConnection;
+
+// The one object through which the application reaches a table: the selected table's device
+// path, the firmware file of the next update and the version read back after it. Every talk
+// with the table goes through a DeviceConnection of its own, opened for that one operation and
+// closed at its end; nothing stays open in between.
+//
+// Lives in the GUI thread. setDevicePath and setFirmwareData are called there while no
+// download runs; downloadFirmware runs on the worker thread and emits ProgressEvent there.
+// No lock of its own: the controller serialises its calls.
+class OrbiZo3FWUpdater : public QObject {
+    Q_OBJECT
+
+public:
+    explicit OrbiZo3FWUpdater(QObject* parent = nullptr);
+    ~OrbiZo3FWUpdater() override;
+
+    // Selects a table (empty: none) and forgets the version read back from the last one.
+    void setDevicePath(const QString& path);
+    QString devicePath() const { return path; }
+
+    // The complete firmware file (Intel HEX text) of the next download, copied as it is.
+    void setFirmwareData(const QByteArray& bytes);
+
+    std::uint16_t newFirmwareVersion() const { return newVersion; }
+    void setNewFirmwareVersion(std::uint16_t version) { newVersion = version; }
+
+    // Identification over `connection` (connecting first if needed). Every failure becomes a
+    // MessageException: those of connecting as they are, those of the queries as "Can't get
+    // Firmware version" with the cause as detail.
+    static DeviceInfo readDeviceInfo(DeviceConnection& connection);
+
+    // Programs firmwareData into the selected table over a fresh connection: load and check
+    // the image, enter the bootloader, program each sector (ProgressEvent before every sector
+    // index with the work still to do and the total), restart and require standby.
+    // Returns true when the whole sequence ran. Firmware of 10000 bytes or fewer is refused
+    // with "No valid firmware (%1)"; connecting fails with a MessageException; device and file
+    // failures leave as the OrbiZoException they are. The connection is closed on every exit.
+    bool downloadFirmware();
+
+    // Firmware files must be longer than this many bytes.
+    static constexpr std::size_t kMinimumFirmwareSize = 10000;
+
+signals:
+    // xCurrentValue: work units still to do; xTotalTime: work units of the whole download.
+    void ProgressEvent(int xCurrentValue, int xTotalTime);
+
+private:
+    QString path;
+    std::uint16_t newVersion = 0;
+    std::vector<std::uint8_t> firmwareData;
+};

@@ -1,0 +1,127 @@
+#include "firmware/OrbiZo3FirmwareHandle.h"
+
+#include <chrono>
+#include <numeric>
+#include <thread>
+
+#include <boost/format.hpp>
+
+#include "communication/OrbiTableComFlash.h"
+#include "communication/OrbiTableComInfo.h"
+#include "communication/OrbiTableComManager.h"
+#include "communication/OrbiTableComMisc.h"
+#include "utilities/OrbiZoException.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
+namespace {
+
+constexpr std::uint32_t kSectorSize = FlashSectorImage::kSectorSize;
+// Sectors the download never writes, and the lock blocks of the sectors it unlocks.
+constexpr std::size_t kBootloaderSector = 0;
+constexpr std::size_t kFirstConfigurationSector = 2;
+constexpr std::size_t kLastConfigurationSector = 3;
+constexpr std::size_t kMaxSectors = 15;
+constexpr std::size_t kLowBlockSector = 1;   // alone in lock block 2
+constexpr std::size_t kHighBlockSector = 4;  // first of lock block 0 (sectors 4-14)
+constexpr std::int32_t kLowBlock = 2;
+constexpr std::int32_t kHighBlock = 0;
+// Each RAM write of writeFlash is tried up to this often.
+constexpr std::int32_t kWriteAttempts = 2;
+// The table takes boot break only some time after the restart has been acknowledged.
+constexpr std::chrono::milliseconds kBootBreakPause{200};
+constexpr std::uint8_t kStandbyStatus = 1;
+
+}  // namespace
+
+OrbiZo3FirmwareHandle::OrbiZo3FirmwareHandle(
+    boost::shared_ptr<Communication::OrbiTableComManager> manager)
+    : manager(std::move(manager)) {}
+
+OrbiZo3FirmwareHandle::~OrbiZo3FirmwareHandle() = default;
+
+void OrbiZo3FirmwareHandle::load(const std::vector<std::uint8_t>& content) {
+    image.load(content);
+    pendingSectors.clear();
+    pendingSectors.resize(image.sectorCount());
+    for (std::size_t i = 0; i < image.sectorCount(); ++i) pendingSectors[i] = holdsData(i);
+
+    if (pendingSectors[kBootloaderSector])
+        throw OrbiZoException(ErrorCode::FirmwareSectorsRefused, "Firmware contains sector 0.");
+    if (pendingSectors[kFirstConfigurationSector] || pendingSectors[kLastConfigurationSector])
+        throw OrbiZoException(ErrorCode::FirmwareSectorsRefused,
+                              "Firmware contains configuration sectors.");
+    if (pendingSectors.size() > kMaxSectors)
+        throw OrbiZoException(ErrorCode::FirmwareSectorsRefused,
+                              "Firmware contains too much sectors.");
+}
+
+std::uint32_t OrbiZo3FirmwareHandle::progressValue() const {
+    return kFixedWorkUnits + kSectorWorkUnits * static_cast<std::uint32_t>(pendingSectors.count());
+}
+
+void OrbiZo3FirmwareHandle::enterBootloader(std::uint8_t mode) {
+    manager->miscGroup()->resetTable(false);
+    std::this_thread::sleep_for(kBootBreakPause);
+    manager->miscGroup()->bootBreak(mode);
+}
+
+void OrbiZo3FirmwareHandle::prepareDevice() {
+    enterBootloader(0);
+    // Block 2 before block 0: the order the bootloader has always been given.
+    if (holdsData(kLowBlockSector)) manager->flashGroup()->unlockBlock(kLowBlock);
+    if (holdsData(kHighBlockSector)) manager->flashGroup()->unlockBlock(kHighBlock);
+}
+
+void OrbiZo3FirmwareHandle::programSector(std::uint16_t sector) {
+    std::uint32_t start = 0;
+    if (!image.hasSectorData(sector, start)) return;
+
+    const auto flash = manager->flashGroup();
+    flash->prepareSectors(sector, sector);
+    flash->eraseSectors(sector, sector);
+    std::uint32_t unused = 0;
+    if (!flash->blankCheckSectors(sector, sector, unused))
+        throw OrbiZoException(ErrorCode::BlankCheckFailedInSector,
+                              (boost::format("Blankcheck failed in sector %1%.") % sector).str());
+
+    // The whole sector goes out, 0xFF where the file wrote nothing, so that the table's sum
+    // over the sector can be compared with ours.
+    std::vector<std::uint8_t> buffer(kSectorSize);
+    image.copySector(sector, start, buffer.data(), kSectorSize);
+    const std::uint32_t address = static_cast<std::uint32_t>(sector) * kSectorSize;
+    flash->writeFlash(buffer, address, kWriteAttempts);
+
+    const std::uint32_t sum = std::accumulate(buffer.begin(), buffer.end(), std::uint32_t{0});
+    if (flash->readChecksum(address, address + kSectorSize - 1) != sum)
+        throw OrbiZoException(ErrorCode::ChecksumErrorInSector,
+                              (boost::format("Checksum error in sector %1%.") % sector).str());
+    pendingSectors[sector] = false;
+}
+
+std::size_t OrbiZo3FirmwareHandle::sectorCount() const {
+    return image.sectorCount();
+}
+
+void OrbiZo3FirmwareHandle::checkStandby() {
+    manager->miscGroup()->resetTable(true);
+    if (manager->infoGroup()->readStatus() != kStandbyStatus)
+        throw OrbiZoException(ErrorCode::NotInStandby, "Device not in standby mode");
+}
+
+bool OrbiZo3FirmwareHandle::isPending(std::size_t sector) const {
+    return sector < pendingSectors.size() && pendingSectors[sector];
+}
+
+bool OrbiZo3FirmwareHandle::holdsData(std::size_t sector) const {
+    std::uint32_t start = 0;
+    return image.hasSectorData(sector, start);
+}
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

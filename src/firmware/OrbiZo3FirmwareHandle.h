@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <boost/dynamic_bitset.hpp>
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include "firmware/FlashSectorImage.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+
+namespace Communication {
+class OrbiTableComManager;
+}
+
+namespace Firmware {
+
+// Programs a firmware file into the table's flash through its bootloader, one whole sector at
+// a time, and verifies every sector against a locally computed byte sum.
+//
+// The caller drives it in a fixed order: load, progressValue (the total), prepareDevice, then
+// programSector for every index below sectorCount, and finally checkStandby. A failure ends the
+// sequence where it happened: nothing is cleaned up, so the table normally stays in its
+// bootloader (a later download starts over and recovers it).
+//
+// All device operations block the calling thread (pauses of 200 ms and 1000 ms included) and
+// throw OrbiZoException; nothing is caught here. One thread at a time.
+class OrbiZo3FirmwareHandle : private boost::noncopyable {
+public:
+    // Work units of the fixed steps and of each sector to program (see progressValue).
+    static constexpr std::uint32_t kFixedWorkUnits = 1100;
+    static constexpr std::uint32_t kSectorWorkUnits = 4250;
+
+    explicit OrbiZo3FirmwareHandle(boost::shared_ptr<Communication::OrbiTableComManager> manager);
+    ~OrbiZo3FirmwareHandle();
+
+    // Builds the flash image from the whole file content and marks the sectors holding data.
+    // Refuses images touching sector 0 (the bootloader) or sectors 2 and 3 (the table's
+    // configuration) before anything is sent. Parser and image errors pass through.
+    void load(const std::vector<std::uint8_t>& content);
+
+    // Work still to do: 1100 plus 4250 per sector not yet programmed and verified.
+    std::uint32_t progressValue() const;
+
+    // Restarts the table into its bootloader and unlocks the blocks the image needs.
+    void prepareDevice();
+
+    // Programs and verifies sector `sector` when the image holds data for it; otherwise sends
+    // nothing. Clears the sector's pending mark on success.
+    void programSector(std::uint16_t sector);
+
+    // Number of sectors of the image (15): the bound of the caller's sector loop.
+    std::size_t sectorCount() const;
+
+    // Restarts the table (with the 1000 ms pause) and requires it to report standby.
+    void checkStandby();
+
+    // Restart without waiting, 200 ms pause, boot break with `mode`.
+    void enterBootloader(std::uint8_t mode);
+
+    // Whether sector `sector` still waits to be programmed.
+    bool isPending(std::size_t sector) const;
+
+private:
+    bool holdsData(std::size_t sector) const;
+
+    boost::shared_ptr<Communication::OrbiTableComManager> manager;
+    FlashSectorImage image;
+    boost::dynamic_bitset<> pendingSectors;
+};
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
