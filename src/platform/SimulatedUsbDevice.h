@@ -2,6 +2,11 @@
 
 // The device side of the simulated bus: what a simulated table (or a scripted test device)
 // implements to be plugged into SimulatedUsbBus.
+//
+// The bus calls these methods without holding any lock of its own, from the threads that use
+// the device's session (a read may be pending while a write goes out on another thread), so
+// a device guards its own state. A device may call SimulatedUsbBus::unplug from inside any of
+// them.
 
 #include <cstdint>
 #include <functional>
@@ -10,7 +15,8 @@
 
 #include "platform/UsbHost.h"
 
-namespace Korvane { namespace Platform {
+namespace Korvane {
+namespace Platform {
 
 class SimulatedUsbDevice {
 public:
@@ -48,9 +54,15 @@ public:
     // The host cancelled what it had pending on the endpoint; the device may drop its replies.
     virtual void cancelIn(std::uint8_t endpoint) = 0;
 
+    // Asked before each IN transfer is handed to bulkIn: a Win32 error code other than
+    // ERROR_SUCCESS (0) fails that transfer at once with this error and no data, and bulkIn is
+    // not called. For fault injection; the default never fails.
+    virtual UsbError inTransferFault(std::uint8_t /*endpoint*/) { return 0; }
+
     // A session opened / closed the device (the serial converter resets its state on open).
     virtual void sessionOpened() {}
     virtual void sessionClosed() {}
 };
 
-}}  // namespace Korvane::Platform
+}  // namespace Platform
+}  // namespace Korvane
