@@ -16,10 +16,6 @@ namespace USB {
 
 namespace {
 
-// The device interface class of every USB device.
-const GUID kUsbDeviceInterfaceClass = {
-    0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-
 // The DevicePath of the detail record at the start of buffer, narrowed character by character;
 // stops at the terminating zero or at the end of the buffer.
 std::string narrowDevicePath(const std::vector<std::uint8_t>& buffer) {
@@ -55,7 +51,7 @@ std::string interfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData)
 
 std::vector<std::string> findDevicePaths(std::uint32_t vendorId, std::uint32_t productId) {
     std::vector<std::string> paths;
-    HDEVINFO set = SetupDiGetClassDevsW(&kUsbDeviceInterfaceClass, nullptr, nullptr,
+    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVINTERFACE_USB_DEVICE, nullptr, nullptr,
                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return paths;
 
@@ -63,7 +59,7 @@ std::vector<std::string> findDevicePaths(std::uint32_t vendorId, std::uint32_t p
     for (DWORD index = 0;; ++index) {
         interfaceData = SP_DEVICE_INTERFACE_DATA();
         interfaceData.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kUsbDeviceInterfaceClass, index,
+        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &GUID_DEVINTERFACE_USB_DEVICE, index,
                                          &interfaceData)) {
             break;
         }

@@ -56,9 +56,12 @@ private:
     CRITICAL_SECTION& section;
 };
 
-// The errors with which the system refuses a device that someone else holds.
+// The errors with which the system refuses a device that someone else holds (32 is
+// ERROR_SHARING_VIOLATION).
+constexpr DWORD kErrorSharingViolation = 32;
+
 bool isInUse(DWORD error) {
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY;
+    return error == ERROR_ACCESS_DENIED || error == kErrorSharingViolation || error == ERROR_BUSY;
 }
 
 [[noreturn]] void throwInUse() {
