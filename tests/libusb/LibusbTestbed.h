@@ -1,0 +1,71 @@
+#pragma once
+
+// Fixture for the libusb backend under umockdev: a fresh testbed per test, tables plugged in
+// through UsbfsBridge, and a LibusbUsbHost started when the test says so (before or after the
+// tables, as the test needs). Outside umockdev-wrapper every test is skipped.
+
+#include <gtest/gtest.h>
+#include <umockdev.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "libusb/ConverterTable.h"
+#include "libusb/UsbfsBridge.h"
+#include "platform/LibusbUsbHost.h"
+
+namespace Korvane {
+namespace Platform {
+namespace Testing {
+
+// Waits for something another thread does; the limit only keeps a broken backend from hanging
+// the run.
+class Waiter {
+public:
+    void signal(std::function<void()> record = nullptr);
+    bool waitFor(std::function<bool()> done);
+    bool holds(std::function<bool()> condition);
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+// One bulk transfer's completion, as the session reports it.
+struct Completion {
+    Waiter waiter;
+    bool finished = false;
+    UsbError error = 0xFFFFFFFF;
+    std::uint32_t transferred = 0;
+
+    UsbTransferCallback callback();
+    bool wait();
+    bool hasFinished() {
+        return waiter.holds([this] { return finished; });
+    }
+};
+
+class LibusbTestbed : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::shared_ptr<ConverterTable> plugTable(const std::string& sysName, int deviceNumber,
+                                              const std::string& serial = "ZO3-000123");
+    UsbfsBridge& bridge(std::size_t index) { return *bridges.at(index); }
+    LibusbUsbHost& startHost();
+    std::unique_ptr<UsbDeviceSession> openOrFail(const std::string& instanceId);
+
+    UMockdevTestbed* testbed = nullptr;
+    std::vector<std::unique_ptr<UsbfsBridge>> bridges;
+    std::unique_ptr<LibusbUsbHost> host;
+};
+
+}  // namespace Testing
+}  // namespace Platform
+}  // namespace Korvane
