@@ -1,0 +1,28 @@
+# Checks the udev rule against the identifiers the program watches, and that it grants access
+# only through the uaccess tag (never a world-writable mode).
+#   cmake -DRULES=<rules file> -DIDS=<OrbiZo3UsbIds.h> -P CheckUdevRule.cmake
+file(READ "${IDS}" ids)
+string(REGEX MATCH "kOrbiZo3VendorId = 0x([0-9A-Fa-f]+)" _ "${ids}")
+string(TOLOWER "${CMAKE_MATCH_1}" vendor)
+string(REGEX MATCH "kOrbiZo3ProductId = 0x([0-9A-Fa-f]+)" _ "${ids}")
+string(TOLOWER "${CMAKE_MATCH_1}" product)
+if(NOT vendor OR NOT product)
+  message(FATAL_ERROR "no vendor/product identifier found in ${IDS}")
+endif()
+
+file(STRINGS "${RULES}" rules REGEX "^[^#]")
+set(expected "ATTR{idVendor}==\"${vendor}\", ATTR{idProduct}==\"${product}\"")
+set(found FALSE)
+foreach(rule IN LISTS rules)
+  if(rule MATCHES "MODE *= *\"?0?[0-7][0-7][2367]")
+    message(FATAL_ERROR "world-writable mode in the udev rule: ${rule}")
+  endif()
+  string(FIND "${rule}" "${expected}" at)
+  if(NOT at EQUAL -1 AND rule MATCHES "SUBSYSTEM==\"usb\"" AND rule MATCHES "TAG\\+=\"uaccess\"")
+    set(found TRUE)
+  endif()
+endforeach()
+if(NOT found)
+  message(FATAL_ERROR "no usb rule tagging ${vendor}:${product} with uaccess in ${RULES}")
+endif()
+message(STATUS "udev rule grants ${vendor}:${product} to the seat user")
