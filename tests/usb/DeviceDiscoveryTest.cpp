@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/SimulatedUsbBus.h"
+#include "support/ScriptedUsbDevice.h"
+#include "usb/DeviceDiscovery.h"
+
+namespace {
+
+using Korvane::DeviceDriver::OrbiZo::USB::findDevicePaths;
+using Korvane::DeviceDriver::OrbiZo::USB::parseVendorProduct;
+using Korvane::Platform::SimulatedUsbBus;
+using Korvane::Testing::ScriptedUsbDevice;
+
+constexpr std::uint16_t kVendor = 0x1209;
+constexpr std::uint16_t kProduct = 0x7A03;
+
+class DeviceDiscovery : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("ORBIZO3_SIMULATOR", "0", 0);
+        SimulatedUsbBus::instance().unplugAll();
+    }
+    void TearDown() override { SimulatedUsbBus::instance().unplugAll(); }
+
+    void plug(std::uint16_t vendor, std::uint16_t product, const std::string& serial) {
+        SimulatedUsbBus::instance().plug(
+            std::make_shared<ScriptedUsbDevice>(vendor, product, serial));
+    }
+};
+
+TEST_F(DeviceDiscovery, NothingPluggedFindsNothing) {
+    EXPECT_TRUE(findDevicePaths(kVendor, kProduct).empty());
+}
+
+TEST_F(DeviceDiscovery, FindsOnlyTheWatchedPairInPlugOrder) {
+    plug(kVendor, kProduct, "SECOND0");
+    plug(kVendor, 0x7A04, "OTHERPID");
+    plug(0x0403, kProduct, "OTHERVID");
+    plug(kVendor, kProduct, "FIRST00");
+
+    const std::vector<std::string> paths = findDevicePaths(kVendor, kProduct);
+    ASSERT_EQ(2u, paths.size());
+    EXPECT_NE(std::string::npos, paths[0].find("#SECOND0#")) << paths[0];
+    EXPECT_NE(std::string::npos, paths[1].find("#FIRST00#")) << paths[1];
+    for (const std::string& path : paths) {
+        std::uint32_t vendor = 0;
+        std::uint32_t product = 0;
+        EXPECT_TRUE(parseVendorProduct(path, vendor, product)) << path;
+        EXPECT_EQ(kVendor, vendor);
+        EXPECT_EQ(kProduct, product);
+    }
+}
+
+TEST_F(DeviceDiscovery, UnpluggedDeviceIsNoLongerFound) {
+    plug(kVendor, kProduct, "GONE0001");
+    plug(kVendor, kProduct, "STAYS001");
+    SimulatedUsbBus::instance().unplug("GONE0001");
+    const std::vector<std::string> paths = findDevicePaths(kVendor, kProduct);
+    ASSERT_EQ(1u, paths.size());
+    EXPECT_NE(std::string::npos, paths[0].find("#STAYS001#")) << paths[0];
+}
+
+}  // namespace
