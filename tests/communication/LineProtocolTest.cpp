@@ -40,10 +40,10 @@ TEST(LineFrame, ChecksumValidity) {
         const char* line;
         bool valid;
     } cases[] = {
-        {":$y30001a2d2", true},
-        {":$y30001a2D2", true},
-        {":$y30001a2d3", false},
-        {":$y30001a2zz", false},
+        {":$y3001a2d2", true},
+        {":$y3001a2D2", true},
+        {":$y3001a2d3", false},
+        {":$y3001a2zz", false},
         {"00", true},
         {"0", false},
         {"", false},
@@ -98,14 +98,14 @@ TEST_F(LineProtocol, DataAnswerFillsTheRecord) {
 
 TEST_F(LineProtocol, BytesBeforeTheColonAreSkipped) {
     table->pushInput("\r\x7f#x");  // left-overs and noise
-    table->queueAnswer(answer(":$y300ab"));
+    table->queueAnswer(answer(":$y3000ab"));
     OrbiTableComCommand command('y', '3', 4);
     comm->execute(command);
     EXPECT_EQ(command.responseText(), "00ab");
 }
 
 TEST_F(LineProtocol, UpperCaseChecksumDigitsAreAccepted) {
-    table->queueAnswer(":$y30001a2D2\r");
+    table->queueAnswer(":$y3001a2D2\r");
     OrbiTableComCommand command('y', '3', 4);
     comm->execute(command);
     EXPECT_EQ(command.responseText(), "01a2");
@@ -134,8 +134,8 @@ TEST_F(LineProtocol, ErrorCharactersDecodeInEitherCase) {
 }
 
 TEST_F(LineProtocol, DataBlockLongerThanExpectedIsReadToItsEnd) {
-    table->queueAnswer(answer(":$y301a2ffee"));
-    table->queueAnswer(answer(":$y3000042"));
+    table->queueAnswer(answer(":$y3001a2ffee"));
+    table->queueAnswer(answer(":$y300042"));
     OrbiTableComCommand first('y', '3', 4);
     comm->execute(first);
     EXPECT_EQ(first.responseText(), "01a2");
@@ -240,15 +240,15 @@ TEST_F(LineProtocol, SilentTableEndsInUnknownAcknowledge) {
 }
 
 TEST_F(LineProtocol, FiveReadAttemptsPerAnswer) {
-    const std::string broken = ":$y3000042ff\r";  // checksum wrong
+    const std::string broken = ":$y300042ff\r";  // checksum wrong
     for (int i = 0; i < 4; ++i) table->pushInput(broken);
-    table->pushInput(answer(":$y3000042"));
+    table->pushInput(answer(":$y300042"));
     OrbiTableComCommand command('y', '3', 4);
     comm->transact(command);
     EXPECT_EQ(command.responseText(), "0042");
 
     for (int i = 0; i < 5; ++i) table->pushInput(broken);
-    table->pushInput(answer(":$y3000043"));
+    table->pushInput(answer(":$y300043"));
     OrbiTableComCommand tooLate('y', '3', 4);
     EXPECT_THROW(comm->transact(tooLate), DeviceDriver::OrbiZo::OrbiZoException);
     EXPECT_EQ(tooLate.acknowledge, OrbiTableComCommand::AckNone);

@@ -83,8 +83,10 @@ TEST_F(Manager, SerialNumberIsAskedOnce) {
     open("0106");
     const unsigned before = table->serialReads();
     EXPECT_EQ(props->getValue<std::string>("44402"), table->instanceId());
+    const unsigned afterFirst = table->serialReads();
+    EXPECT_GT(afterFirst, before);
     EXPECT_EQ(props->getValue<std::string>("44402"), table->instanceId());
-    EXPECT_EQ(table->serialReads(), before + 1);
+    EXPECT_EQ(table->serialReads(), afterFirst);
 }
 
 TEST_F(Manager, MetricsAreAskedOnEveryRead) {
