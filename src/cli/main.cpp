@@ -5,6 +5,10 @@
 
 #include "cli/CheckCommand.h"
 #include "cli/CommandDispatcher.h"
+#include "cli/DeviceSelection.h"
+#include "cli/InfoCommand.h"
+#include "cli/ListCommand.h"
+#include "cli/UpdateCommand.h"
 
 using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 
@@ -13,6 +17,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("orbizo3-cli");
 
     CommandDispatcher dispatcher("OrbiZo3 firmware updater for scripts and service benches.");
+    for (const QCommandLineOption& option : DeviceSelection::globalOptions())
+        dispatcher.addGlobalOption(option);
+    dispatcher.addCommand(std::make_unique<ListCommand>());
+    dispatcher.addCommand(std::make_unique<InfoCommand>());
+    dispatcher.addCommand(std::make_unique<UpdateCommand>(std::cin));
     dispatcher.addCommand(std::make_unique<CheckCommand>());
     return dispatcher.run(QCoreApplication::arguments(), std::cout, std::cerr);
 }

@@ -1,0 +1,59 @@
+#include "cli/DeviceSelection.h"
+
+#include <cstdlib>
+
+#include "simulator/SimulatorEnvironment.h"
+#include "usb/DeviceDiscovery.h"
+#include "utilities/OrbiZo3UsbIds.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+namespace {
+const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
+const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
+}  // namespace
+
+QList<QCommandLineOption> DeviceSelection::globalOptions() {
+    return {
+        QCommandLineOption("device", "Device path of the OrbiZo3 (default: the first one found).",
+                           "PATH"),
+        QCommandLineOption("simulate", "Talk to a simulated OrbiZo3 instead of USB."),
+        QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
+        QCommandLineOption("yes", "Answer every confirmation question with yes."),
+    };
+}
+
+DeviceSelection::DeviceSelection(const QCommandLineParser& parser)
+    : requestedPath(parser.value("device")), assumeYes(parser.isSet("yes")) {
+    // An explicit ORBIZO3_SIMULATOR (a number of tables) wins over --simulate's single table.
+    if (parser.isSet("simulate")) ::setenv(kSimulatorVariable, "1", 0);
+    if (parser.isSet("trace"))
+        ::setenv(kTraceVariable, parser.value("trace").toLocal8Bit().constData(), 1);
+    if (std::getenv(kSimulatorVariable)) plugSimulatedTables();
+}
+
+QStringList DeviceSelection::presentTables() const {
+    QStringList paths;
+    for (const std::string& path : USB::findDevicePaths(kOrbiZo3VendorId, kOrbiZo3ProductId))
+        paths << QString::fromStdString(path);
+    return paths;
+}
+
+QString DeviceSelection::devicePath() const {
+    if (!requestedPath.isEmpty()) return requestedPath;
+    const QStringList present = presentTables();
+    return present.isEmpty() ? QString() : present.first();
+}
+
+void DeviceSelection::plugSimulatedTables() {
+    // Plugs only once per process; the bus keeps the tables until the process ends.
+    Korvane::Simulator::SimulatorEnvironment::plugTablesFromEnvironment();
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+// The global options that say which USB host and which table the commands talk to:
+//   --device PATH   the table's device path (default: the first table found)
+//   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1
+//   --trace FILE    every USB transfer appended to FILE, as with ORBIZO3_USB_TRACE=FILE
+//   --yes           no confirmation questions
+//
+// Constructing a selection applies --simulate and --trace to the environment, which must
+// happen before the process first uses the USB host, and then plugs the simulated tables when
+// the simulated bus is selected (once per process).
+class DeviceSelection {
+public:
+    static QList<QCommandLineOption> globalOptions();
+
+    explicit DeviceSelection(const QCommandLineParser& parser);
+
+    // Device paths of the tables present now, in enumeration order.
+    QStringList presentTables() const;
+    // --device when given, else the first table present, else empty (no table).
+    QString devicePath() const;
+
+    bool confirmed() const { return assumeYes; }
+
+private:
+    static void plugSimulatedTables();
+
+    QString requestedPath;
+    bool assumeYes = false;
+};
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -1,0 +1,54 @@
+#include "cli/InterruptGuard.h"
+
+#include <unistd.h>
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+namespace {
+
+volatile std::sig_atomic_t interruptCount = 0;
+
+const char kWarning[] =
+    "\nStopping now leaves the OrbiZo3 in its bootloader; a later update recovers it.\n"
+    "Press Ctrl-C again to stop anyway.\n";
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+    interruptCount = 0;
+    struct sigaction action {};
+    action.sa_handler = &InterruptGuard::onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+}
+
+InterruptGuard::~InterruptGuard() {
+    sigaction(SIGINT, &previous, nullptr);
+}
+
+int InterruptGuard::interruptions() {
+    return interruptCount;
+}
+
+// Runs in signal context: only async-signal-safe calls.
+void InterruptGuard::onInterrupt(int signal) {
+    interruptCount = interruptCount + 1;
+    if (interruptCount == 1) {
+        const ssize_t ignored = ::write(STDERR_FILENO, kWarning, sizeof kWarning - 1);
+        (void)ignored;
+        return;
+    }
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    sigaction(signal, &defaultAction, nullptr);
+    ::raise(signal);
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -1,0 +1,170 @@
+#include "cli/UpdateCommand.h"
+
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QObject>
+#include <iostream>
+#include <string>
+
+#include "cli/DeviceSelection.h"
+#include "cli/ExitCode.h"
+#include "cli/InterruptGuard.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/UserMessage.h"
+#include "firmware/DeviceConnection.h"
+#include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/MessageException.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+namespace {
+
+// The texts are the window's, so that one translation serves both.
+QString windowText(const char* text, const char* comment = nullptr) {
+    return QCoreApplication::translate("MainWindow", text, comment);
+}
+
+QString failureTitle() {
+    return windowText("Firmware update failed", "MsgBox title");
+}
+
+}  // namespace
+
+UpdateCommand::UpdateCommand(std::istream& answers) : answers(answers) {}
+
+QString UpdateCommand::name() const {
+    return "update";
+}
+
+QString UpdateCommand::description() const {
+    return "Write the embedded firmware, or FILE, into the table.";
+}
+
+void UpdateCommand::configure(QCommandLineParser& parser) const {
+    parser.addPositionalArgument("FILE", "Firmware file (.zof); default: the embedded firmware.",
+                                 "[FILE]");
+}
+
+QString UpdateCommand::checkArguments(const QStringList& arguments) const {
+    return arguments.size() <= 1 ? QString() : "update takes at most one firmware file.";
+}
+
+int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
+                       std::ostream& out, std::ostream& err) {
+    const DeviceSelection selection(parser);
+    const bool customFirmware = !arguments.isEmpty();
+    QFile file(customFirmware ? arguments.first() : QString(kEmbeddedFirmware));
+    if (!file.open(QIODevice::ReadOnly)) {
+        UserMessage::print(err, failureTitle(), windowText("Firmware file not found."), QString());
+        return Failed;
+    }
+
+    OrbiZo3FWUpdater updater;
+    updater.setDevicePath(selection.devicePath());
+    updater.setFirmwareData(file.readAll());
+    ProgressDisplay progress(out, &out == &std::cout && ::isatty(STDOUT_FILENO));
+    try {
+        // Without a table there is nothing to confirm.
+        if (updater.devicePath().isEmpty()) DeviceConnection(QString()).manager();
+        if (!selection.confirmed() && !confirmAll(out)) {
+            out << "Update cancelled." << std::endl;
+            return Failed;
+        }
+        performUpdate(updater, customFirmware, progress);
+    } catch (const MessageException& failure) {
+        progress.finish();
+        UserMessage::print(err, failure, failureTitle());
+        return Failed;
+    } catch (const std::exception& failure) {
+        progress.finish();
+        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(failure.what()));
+        return Failed;
+    }
+    const std::uint16_t version = updater.newFirmwareVersion();
+    out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
+        << "Firmware version: "
+        << (version == 0 ? std::string("-") : DeviceInfo::versionText(version).toStdString())
+        << std::endl;
+    return Done;
+}
+
+void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware,
+                                  ProgressDisplay& progress) {
+    progress.show(5);
+    {
+        DeviceConnection connection(updater.devicePath());
+        const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+        progress.note(QCoreApplication::translate("UpdaterThread",
+                                                  "Start update OrbiZo3 with serial number %1",
+                                                  "%1 is Serial number")
+                          .arg(info.serialNumber));
+    }
+    progress.show(15);
+
+    bool ok = false;
+    {
+        const InterruptGuard guard;
+        const auto connection = QObject::connect(
+            &updater, &OrbiZo3FWUpdater::ProgressEvent, [&progress](int current, int total) {
+                progress.show(ProgressDisplay::percentFromWorkUnits(current, total));
+            });
+        struct Disconnect {
+            QMetaObject::Connection connection;
+            ~Disconnect() { QObject::disconnect(connection); }
+        } disconnect{connection};
+        ok = updater.downloadFirmware();
+    }
+    progress.show(90);
+
+    if (ok) readBackVersion(updater);
+    if (!customFirmware && updater.newFirmwareVersion() == 0)
+        updater.setNewFirmwareVersion(kEmbeddedFirmwareVersion);
+    progress.show(100);
+    progress.finish();
+}
+
+// A read-back failure does not undo a completed download; the version is then unknown.
+void UpdateCommand::readBackVersion(OrbiZo3FWUpdater& updater) {
+    try {
+        DeviceConnection connection(updater.devicePath());
+        updater.setNewFirmwareVersion(
+            OrbiZo3FWUpdater::readDeviceInfo(connection).firmwareVersion());
+    } catch (...) {
+    }
+}
+
+bool UpdateCommand::confirmAll(std::ostream& out) {
+    return confirm(out, windowText("Close any Orbi application", "MsgBox1 title"),
+                   windowText("Please close all applications that use the OrbiZo3 instrument.",
+                              "MsgBox1 text")) &&
+           confirm(out, windowText("Do you want to update this OrbiZo?", "MsgBox1 title"),
+                   windowText("Follow the on screen instructions carefully.", "MsgBox1 text")) &&
+           confirm(out,
+                   windowText("Do not disconnect the instrument or power down your computer "
+                              "during the update procedure as failure to complete the procedure "
+                              "may render the instrument unusable",
+                              "MsgBox2 title"),
+                   windowText("The update procedure will take a few moments and you will be "
+                              "notified when it is complete.",
+                              "MsgBox2 text"));
+}
+
+bool UpdateCommand::confirm(std::ostream& out, const QString& question, const QString& detail) {
+    out << question.toStdString() << "\n" << detail.toStdString() << "\n[y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(answers, answer)) {
+        out << std::endl;
+        return false;
+    }
+    const QString reply = QString::fromStdString(answer).trimmed().toLower();
+    return reply == "y" || reply == "yes";
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <ostream>
+
+class MessageException;
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+// Prints a failure as the window's error box shows it: the caption (a fallback when the
+// failure has none), the explanation, and the technical detail in brackets; empty parts are
+// left out.
+class UserMessage {
+public:
+    static void print(std::ostream& err, const MessageException& message,
+                      const QString& fallbackTitle);
+    static void print(std::ostream& err, const QString& title, const QString& text,
+                      const QString& detail);
+};
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
