@@ -270,14 +270,22 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user)
             return TRUE;
         }
         case USBDEVFS_DISCONNECT_CLAIM:
-        case USBDEVFS_CLAIMINTERFACE:
+        case USBDEVFS_CLAIMINTERFACE: {
             ++state.claims;
-            complete(client, state.unplugged ? ENODEV : state.claimErrno);
+            const int error = state.unplugged ? ENODEV : state.claimErrno;
+            complete(client, error);
+            lock.unlock();
+            if (!error) state.device->sessionOpened();
             return TRUE;
-        case USBDEVFS_RELEASEINTERFACE:
+        }
+        case USBDEVFS_RELEASEINTERFACE: {
             ++state.releases;
-            complete(client, state.unplugged ? ENODEV : 0);
+            const int error = state.unplugged ? ENODEV : 0;
+            complete(client, error);
+            lock.unlock();
+            if (!error) state.device->sessionClosed();
             return TRUE;
+        }
         case USBDEVFS_CLEAR_HALT:
         case USBDEVFS_RESETEP:
             complete(client, state.unplugged ? ENODEV : 0);

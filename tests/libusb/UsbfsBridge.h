@@ -4,7 +4,8 @@
 // device (descriptors, bus and device number, port chain in its name) and a usbdevfs node whose
 // ioctls are answered here. Control URBs go to the device's descriptor()/controlRequest(), bulk
 // OUT URBs to bulkOut(), bulk IN URBs to bulkIn() and stay parked until the device replies; a
-// discarded URB ends with -ENOENT. unplug() ends parked URBs with -ESHUTDOWN, fails every
+// discarded URB ends with -ENOENT. Claiming and releasing interface 0 open and close the
+// device's session. unplug() ends parked URBs with -ESHUTDOWN, fails every
 // further ioctl with ENODEV and sends the "remove" uevent.
 //
 // umockdev answers the ioctls on its own thread; the device's replies may come from any thread.
