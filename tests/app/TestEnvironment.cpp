@@ -1,0 +1,9 @@
+#include <cstdlib>
+
+namespace {
+
+// The application tests plug tables into the simulated bus: select it before anything touches
+// the USB host (an existing choice is kept).
+const bool kSimulatedBusSelected = [] { return setenv("ORBIZO3_SIMULATOR", "0", 0) == 0; }();
+
+}  // namespace
