@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/NullUsbHost.h"
+#include "platform/LibusbUsbHost.h"
 #include "platform/SimulatedUsbBus.h"
 
 namespace Korvane {
@@ -12,9 +12,9 @@ namespace {
 
 UsbHost& chooseHost() {
     if (std::getenv("ORBIZO3_SIMULATOR") != nullptr) return SimulatedUsbBus::instance();
-    // Real tables: no backend yet.
-    static NullUsbHost* none = new NullUsbHost;
-    return *none;
+    // Real tables through libusb; without USB on this machine it simply has no devices.
+    static LibusbUsbHost* libusb = new LibusbUsbHost;
+    return *libusb;
 }
 
 }  // namespace
