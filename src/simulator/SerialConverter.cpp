@@ -1,6 +1,7 @@
 #include "simulator/SerialConverter.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace Korvane {
 namespace Simulator {
@@ -20,7 +21,6 @@ constexpr std::uint8_t kStatus1 = 0x60;
 
 void SerialConverter::reset() {
     queue.clear();
-    lineFreeAt = Clock::time_point();
     divisor = 0;
     format = 0;
 }
@@ -64,13 +64,22 @@ std::chrono::microseconds SerialConverter::byteTime(const TimingModel& timing) c
 SerialConverter::Clock::time_point SerialConverter::send(const std::string& bytes,
                                                          Clock::time_point at,
                                                          std::chrono::microseconds byteTime) {
+    // The queue is in line order: a piece scheduled for later (a completion line, a delayed
+    // answer) lets answers that are due earlier pass it.
+    auto position = queue.end();
+    while (position != queue.begin() && std::prev(position)->start > at) --position;
     Chunk chunk;
     chunk.bytes = bytes;
-    chunk.start = std::max(at, lineFreeAt);
+    chunk.start = at;
+    if (position != queue.begin()) {
+        const Chunk& before = *std::prev(position);
+        chunk.start =
+            std::max(at, before.start + before.byteTime * static_cast<long>(before.bytes.size()));
+    }
     chunk.byteTime = byteTime;
-    lineFreeAt = chunk.start + byteTime * static_cast<long>(bytes.size());
-    if (!bytes.empty()) queue.push_back(std::move(chunk));
-    return lineFreeAt;
+    const Clock::time_point end = chunk.start + byteTime * static_cast<long>(bytes.size());
+    if (!bytes.empty()) queue.insert(position, std::move(chunk));
+    return end;
 }
 
 std::size_t SerialConverter::readyBytes(Clock::time_point now) const {

@@ -36,8 +36,8 @@ public:
     // Time of one byte on the serial line; 0 while the timing model is off.
     std::chrono::microseconds byteTime(const TimingModel& timing) const;
 
-    // Queues bytes for the host. The first goes onto the line at `at` or when the line is
-    // free, each takes `byteTime`. Returns when the last byte is through.
+    // Queues bytes for the host. The first goes onto the line at `at`, or after what is
+    // queued before it; each takes `byteTime`. Returns when the last byte is through.
     Clock::time_point send(const std::string& bytes, Clock::time_point at,
                            std::chrono::microseconds byteTime);
 
@@ -71,7 +71,6 @@ private:
     bool readyTime(std::size_t count, Clock::time_point& at) const;
 
     std::deque<Chunk> queue;
-    Clock::time_point lineFreeAt;
     std::uint16_t divisor = 0;
     std::uint16_t format = 0;
     unsigned statusBitClearReads = 0;

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "Programming.h"
+#include "TableFixture.h"
+#include "platform/SimulatedUsbBus.h"
+
+namespace SimulatorTest {
+namespace {
+
+using Korvane::Platform::SimulatedUsbBus;
+using Korvane::Simulator::Fault;
+using std::chrono::milliseconds;
+
+class FaultInjection : public TableFixture {
+protected:
+    bool present() {
+        for (const auto& info : SimulatedUsbBus::instance().presentDevices()) {
+            if (info.instanceId == serial) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(FaultInjection, AnswerLineFaults) {
+    const std::string good = answerLine("$y3001a2");
+    std::string corrupted = good;
+    corrupted[corrupted.size() - 4] ^= 0x01;
+    std::string badSum = good;
+    badSum[badSum.size() - 2] = '3';  // d2 + 1
+    struct Case {
+        const char* name;
+        Fault fault;
+        std::string answer;
+    } cases[] = {
+        {"drop", Fault::drop("y3"), ""},
+        {"corrupt", Fault::corrupt("y3"), corrupted},
+        {"corrupt the ack", Fault::corrupt("y3", 1), ":%y3001a2d2\r"},
+        {"noise", Fault::noiseBefore("y3", std::string("\x00\xfe~", 3)),
+         std::string("\x00\xfe~", 3) + good},
+        {"wrong checksum", Fault::wrongChecksum("y3"), badSum},
+        {"nak", Fault::nak("y3"), answerLine("&y3")},
+        {"busy", Fault::busy("y3"), answerLine("#y3")},
+        {"device error", Fault::deviceError("y3", 35), answerLine("$y3Z0000")},
+    };
+    for (const Case& c : cases) {
+        table->inject(c.fault);
+        EXPECT_EQ(show(wire->command("y3", milliseconds(100))), show(c.answer)) << c.name;
+        EXPECT_EQ(wire->command("y3"), good) << c.name << " fires once";
+    }
+}
+
+TEST_F(FaultInjection, FaultOnTheNthOccurrenceOfItsCodeOnly) {
+    table->inject(Fault::nak("a0", 3));
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+    EXPECT_EQ(wire->command("y3"), answerLine("$y3001a2")) << "other codes do not count";
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+    EXPECT_EQ(wire->command("a0"), answerLine("&a0"));
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+}
+
+TEST_F(FaultInjection, EveryOccurrenceUntilCleared) {
+    table->inject(Fault::busy("a0", 0));
+    EXPECT_EQ(wire->command("a0"), answerLine("#a0"));
+    EXPECT_EQ(wire->command("a0"), answerLine("#a0"));
+    table->clearFaults();
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+}
+
+TEST_F(FaultInjection, RejectedCommandIsNotCarriedOut) {
+    wire->enterBootloader();
+    table->inject(Fault::deviceError("uA", 6));
+    EXPECT_EQ(wire->command("uA508214"), answerLine("$uA6"));
+    EXPECT_EQ(wire->command("u044"), answerLine("$u07")) << "block 0 still locked";
+}
+
+TEST_F(FaultInjection, DelayedAnswerArrivesAfterAnEmptyRead) {
+    table->inject(Fault::delayed("a0", milliseconds(60)));
+    ASSERT_EQ(wire->write(commandLine("a0")), 0u);
+    EXPECT_EQ(hexBytes(wire->readRaw()), "0160") << "nothing yet";
+    EXPECT_EQ(wire->readLines(1, milliseconds(2000)), answerLine("$a00010000"));
+}
+
+TEST_F(FaultInjection, SplitAnswerComesInTwoReads) {
+    table->inject(Fault::split("a1", 5, milliseconds(60)));
+    ASSERT_EQ(wire->write(commandLine("a1")), 0u);
+    const std::string full = answerLine(
+        "$a10"
+        "0003"
+        "0107"
+        "12");
+    EXPECT_EQ(payloadOf(wire->readRaw()), full.substr(0, 5));
+    EXPECT_EQ(wire->readLines(1, milliseconds(2000)), full.substr(5));
+}
+
+TEST_F(FaultInjection, OneByteLastPacket) {
+    table->oneByteLastPacket();
+    ASSERT_EQ(wire->write(commandLine("a0")), 0u);
+    const Bytes read = wire->readRaw();
+    EXPECT_EQ(read.size() % 64, 1u) << hexBytes(read);
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000")) << "only one read is spoilt";
+}
+
+TEST_F(FaultInjection, StatusBitClearOnTheNextReads) {
+    table->clearStatusBit(2);
+    EXPECT_EQ(hexBytes(wire->readRaw()), "0060");
+    ASSERT_EQ(wire->write(commandLine("a0")), 0u);
+    const Bytes read = wire->readRaw();
+    ASSERT_GT(read.size(), 2u);
+    EXPECT_EQ(read[0], 0x00) << "data still comes, flagged";
+    EXPECT_EQ(payloadOf(read), answerLine("$a00010000"));
+    EXPECT_EQ(hexBytes(wire->readRaw()), "0160");
+}
+
+TEST_F(FaultInjection, UnplugAfterNCommands) {
+    table->unplugAfterCommands(2);
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+    EXPECT_EQ(wire->command("y3"), answerLine("$y3001a2"));
+    EXPECT_NE(wire->write(commandLine("a0")), 0u);
+    EXPECT_FALSE(present());
+    EXPECT_NE(wire->write(commandLine("a0")), 0u) << "the session stays dead";
+    replug();
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000")) << "powers up in its application";
+}
+
+TEST_F(FaultInjection, PowerLossInTheMiddleOfASectorLeavesItHalfWrittenAndUpdatable) {
+    wire->enterBootloader();
+    ASSERT_EQ(wire->command("uA508214"), answerLine("$uA0"));
+    table->powerLossInSector(4);
+    ASSERT_EQ(wire->command("u044"), answerLine("$u00"));
+    ASSERT_EQ(wire->command("u244"), answerLine("!u20") + answerLine("$u20"));
+    std::vector<std::uint8_t> block(512, 0x00);
+    std::string last;
+    for (std::uint32_t b = 0; b < 16 && present(); ++b) {
+        last = copyBlock(*wire, 0x8000 + b * 512, block.data());
+    }
+    EXPECT_FALSE(present());
+    EXPECT_EQ(last, "") << "no answer to the copy that lost power";
+    const auto flash = table->flashContents();
+    const auto begin = flash.begin() + 0x8000;
+    EXPECT_EQ(std::count(begin, begin + kSectorSize, 0x00), 4352);
+    EXPECT_EQ(std::count(begin, begin + kSectorSize, 0xFF), 8192 - 4352);
+
+    replug();
+    EXPECT_EQ(wire->command("a1"), answerLine("$a10"
+                                              "0003"
+                                              "0000"
+                                              "12"));
+    ASSERT_EQ(wire->command("uA508214"), answerLine("$uA0"));
+    const auto bytes = std::vector<std::uint8_t>(kSectorSize, 0x5A);
+    EXPECT_EQ(programSector(*wire, 4, bytes), byteSum(bytes));
+}
+
+}  // namespace
+}  // namespace SimulatorTest
