@@ -1,0 +1,215 @@
+#include <QObject>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "SimulatedTableFixture.h"
+#include "firmware/DeviceConnection.h"
+#include "simulator/Fault.h"
+#include "utilities/MessageException.h"
+#include "utilities/OrbiZoException.h"
+
+using Korvane::DeviceDriver::OrbiZo::OrbiZoException;
+using Korvane::Simulator::Fault;
+using Korvane::Testing::SimulatedTableFixture;
+
+namespace {
+
+constexpr int kFixedUnits = 1100;
+constexpr int kSectorUnits = 4250;
+
+class FirmwareDownload : public SimulatedTableFixture {
+protected:
+    void SetUp() override {
+        SimulatedTableFixture::SetUp();
+        QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent,
+                         [this](int current, int total) { progress.emplace_back(current, total); });
+        table->clearTranscript();
+    }
+
+    // Runs the download and returns what the firmware handle threw.
+    OrbiZoException refusal(const QByteArray& firmware) {
+        updater.setFirmwareData(firmware);
+        try {
+            updater.downloadFirmware();
+        } catch (const OrbiZoException& e) {
+            return e;
+        }
+        ADD_FAILURE() << "the download did not fail";
+        return OrbiZoException(0, "");
+    }
+
+    std::uint16_t versionReadBack() {
+        DeviceConnection connection(path);
+        return OrbiZo3FWUpdater::readDeviceInfo(connection).firmwareVersion();
+    }
+
+    std::vector<std::pair<int, int>> progress;
+};
+
+TEST_F(FirmwareDownload, EmbeddedFirmwareProgramsSectorsFourToThirteen) {
+    updater.setFirmwareData(embeddedFirmware());
+    ASSERT_TRUE(updater.downloadFirmware());
+
+    EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(unlockedBlocks(), std::vector<int>{0});
+    const std::vector<std::string> sent = commands();
+    ASSERT_GE(sent.size(), 4u);
+    // Connection (version), restart, boot break, then the unlock; restart and status at the end.
+    EXPECT_EQ((std::vector<std::string>(sent.begin(), sent.begin() + 3)),
+              (std::vector<std::string>{"a1", "r", "o0"}));
+    EXPECT_EQ((std::vector<std::string>(sent.end() - 2, sent.end())),
+              (std::vector<std::string>{"r", "a0"}));
+    EXPECT_FALSE(table->inBootloader());
+    EXPECT_EQ(versionReadBack(), 0x0109);
+
+    const int total = kFixedUnits + 10 * kSectorUnits;
+    std::vector<std::pair<int, int>> expected;
+    for (int index = 0; index < 15; ++index) {
+        const int done = std::clamp(index - 4, 0, 10);
+        expected.emplace_back(total - done * kSectorUnits, total);
+    }
+    EXPECT_EQ(progress, expected);
+}
+
+TEST_F(FirmwareDownload, PartialSectorIsWrittenInFullWithErasedFill) {
+    updater.setFirmwareData(firmwareFor({1}, 1024));
+    ASSERT_TRUE(updater.downloadFirmware());
+
+    EXPECT_EQ(erasedSectors(), std::vector<int>{1});
+    EXPECT_EQ(unlockedBlocks(), std::vector<int>{2});
+    const std::vector<std::uint8_t> sector = flashSector(1);
+    for (std::size_t i = 0; i < sector.size(); ++i) {
+        const std::uint8_t expected = i < 1024 ? static_cast<std::uint8_t>(i / 16 + i % 16) : 0xFF;
+        ASSERT_EQ(sector[i], expected) << "offset " << i;
+    }
+    EXPECT_EQ(progress.front(),
+              std::make_pair(kFixedUnits + kSectorUnits, kFixedUnits + kSectorUnits));
+    EXPECT_EQ(progress.back(), std::make_pair(kFixedUnits, kFixedUnits + kSectorUnits));
+    // The application in sectors 4 to 13 was left alone and starts again.
+    EXPECT_EQ(versionReadBack(), 0x0107);
+}
+
+TEST_F(FirmwareDownload, SectorsOneAndFourUnlockBlockTwoBeforeBlockZero) {
+    const QByteArray sectorOne = firmwareFor({1}, 512, 0);
+    updater.setFirmwareData(sectorOne.left(sectorOne.indexOf(":00000001FF")) + embeddedFirmware());
+    ASSERT_TRUE(updater.downloadFirmware());
+
+    EXPECT_EQ(unlockedBlocks(), (std::vector<int>{2, 0}));
+    EXPECT_EQ(erasedSectors(), (std::vector<int>{1, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(versionReadBack(), 0x0109);
+}
+
+TEST_F(FirmwareDownload, FileWithoutDataRecordsProgramsNothing) {
+    updater.setFirmwareData(firmwareFor({}));
+    ASSERT_TRUE(updater.downloadFirmware());
+
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>(15, {kFixedUnits, kFixedUnits})));
+    EXPECT_TRUE(erasedSectors().empty());
+    EXPECT_TRUE(unlockedBlocks().empty());
+    for (const std::string& c : commands()) EXPECT_NE(c[0], 'u') << c;
+    EXPECT_EQ(commands().back(), "a0");  // the standby check still runs
+}
+
+struct RefusedSector {
+    int sector;
+    const char* message;
+};
+
+class RefusedSectors : public FirmwareDownload,
+                       public ::testing::WithParamInterface<RefusedSector> {};
+
+TEST_P(RefusedSectors, AreRefusedBeforeTheTableIsTouched) {
+    // Together with a sector that may be written, so that the refusal is not about emptiness.
+    const OrbiZoException e = refusal(firmwareFor({GetParam().sector, 5}));
+    EXPECT_EQ(e.code, 0x0A003081);
+    EXPECT_STREQ(e.what(), GetParam().message);
+    // Only the connection's version query went out: no restart, no boot break, no unlock.
+    EXPECT_EQ(commands(), std::vector<std::string>{"a1"});
+    EXPECT_TRUE(progress.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareDownload, RefusedSectors,
+    ::testing::Values(RefusedSector{0, "Firmware contains sector 0."},
+                      RefusedSector{2, "Firmware contains configuration sectors."},
+                      RefusedSector{3, "Firmware contains configuration sectors."}));
+
+TEST_F(FirmwareDownload, FirmwareMustBeLongerThanTenThousandBytes) {
+    const QByteArray accepted = firmwareFor({}, 0, 10001);
+    ASSERT_EQ(accepted.size(), 10001);
+
+    updater.setNewFirmwareVersion(0x0109);
+    updater.setFirmwareData(accepted.left(10000));
+    try {
+        updater.downloadFirmware();
+        ADD_FAILURE() << "10000 bytes were accepted";
+    } catch (const MessageException& e) {
+        EXPECT_EQ(e.title, "");
+        EXPECT_EQ(e.text, "No valid firmware (10000)");
+        EXPECT_EQ(e.detail, "");
+    }
+    EXPECT_EQ(updater.newFirmwareVersion(), 0);
+    EXPECT_TRUE(commands().empty());  // refused without opening the table
+
+    updater.setFirmwareData(accepted);
+    EXPECT_TRUE(updater.downloadFirmware());
+}
+
+TEST_F(FirmwareDownload, ChecksumMismatchStopsAtItsSector) {
+    // The table acknowledges the first copy into sector 5 without doing it (sector 4 takes 16).
+    table->inject(Fault::deviceError("u1", 0, 17));
+    const OrbiZoException e = refusal(embeddedFirmware());
+
+    EXPECT_EQ(e.code, 0x0A003083);
+    EXPECT_STREQ(e.what(), "Checksum error in sector 5.");
+    EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5}));
+    EXPECT_EQ(progress.size(), 6u);  // the report before sector 5 was the last
+    EXPECT_TRUE(table->inBootloader());
+}
+
+TEST_F(FirmwareDownload, BlankCheckFailureNamesItsSector) {
+    // The erase of sector 5 is acknowledged but not done: the old application is still there.
+    table->inject(Fault::deviceError("u2", 0, 2));
+    const OrbiZoException e = refusal(embeddedFirmware());
+
+    EXPECT_EQ(e.code, 0x0A003082);
+    EXPECT_STREQ(e.what(), "Blankcheck failed in sector 5.");
+    const std::vector<std::string> sent = commands();
+    EXPECT_EQ(sent.back().substr(0, 2), "u3");  // nothing follows the failed blank check
+}
+
+TEST_F(FirmwareDownload, TableNotInStandbyAfterTheFinalRestart) {
+    // Data in sector 4 without an application header: the table stays in its bootloader.
+    const OrbiZoException e = refusal(firmwareFor({4}));
+    EXPECT_EQ(e.code, 0x0A003084);
+    EXPECT_STREQ(e.what(), "Device not in standby mode");
+    EXPECT_EQ(erasedSectors(), std::vector<int>{4});
+}
+
+TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecovers) {
+    table->powerLossInSector(6);
+    updater.setFirmwareData(embeddedFirmware());
+    int failures = 0;
+    bool completed = false;
+    try {
+        completed = updater.downloadFirmware();
+    } catch (const std::exception&) {
+        ++failures;
+    }
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(updater.newFirmwareVersion(), 0);
+
+    // Plugged in again, the table starts in its bootloader and is still identifiable.
+    table->plug();
+    ASSERT_EQ(pathOf(table->serialNumber()), path);
+    EXPECT_TRUE(table->inBootloader());
+    EXPECT_EQ(versionReadBack(), 0);
+    progress.clear();
+    EXPECT_TRUE(updater.downloadFirmware());
+    EXPECT_EQ(versionReadBack(), 0x0109);
+    EXPECT_EQ(progress.size(), 15u);
+}
+
+}  // namespace
