@@ -4,4 +4,4 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" build >/dev/null
-exec "$root/build/src/cli/orbizo3-cli" check "$root/src/resources/FW_Zo3.zof"
+exec "$root/build/src/cli/orbizo3-cli" --simulate update --yes

@@ -29,10 +29,6 @@ InterruptGuard::~InterruptGuard() {
     sigaction(SIGINT, &previous, nullptr);
 }
 
-int InterruptGuard::interruptions() {
-    return interruptCount;
-}
-
 // Runs in signal context: only async-signal-safe calls.
 void InterruptGuard::onInterrupt(int signal) {
     interruptCount = interruptCount + 1;

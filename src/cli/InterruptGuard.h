@@ -18,9 +18,6 @@ public:
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-    // Number of SIGINTs taken while the guard was active.
-    static int interruptions();
-
 private:
     static void onInterrupt(int signal);
 

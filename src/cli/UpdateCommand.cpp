@@ -103,19 +103,18 @@ void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware
                                                   "%1 is Serial number")
                           .arg(info.serialNumber));
     }
-    progress.show(15);
 
     bool ok = false;
     {
+        // From here on the table may be left in its bootloader.
         const InterruptGuard guard;
-        const auto connection = QObject::connect(
-            &updater, &OrbiZo3FWUpdater::ProgressEvent, [&progress](int current, int total) {
-                progress.show(ProgressDisplay::percentFromWorkUnits(current, total));
-            });
-        struct Disconnect {
-            QMetaObject::Connection connection;
-            ~Disconnect() { QObject::disconnect(connection); }
-        } disconnect{connection};
+        progress.show(15);
+        // Progress reports arrive on this thread; the receiver ends them with this scope.
+        const QObject receiver;
+        QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent, &receiver,
+                         [&progress](int current, int total) {
+                             progress.show(ProgressDisplay::percentFromWorkUnits(current, total));
+                         });
         ok = updater.downloadFirmware();
     }
     progress.show(90);
