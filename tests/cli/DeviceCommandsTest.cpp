@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <csignal>
+#include <string>
+
+// list, info and update of orbizo3-cli against simulated tables, and without any table.
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class DeviceCommands : public ::testing::Test {
+protected:
+    // Runs orbizo3-cli; `simulated` sets ORBIZO3_SIMULATOR (empty: unset).
+    Outcome run(const QStringList& arguments, const QString& simulated = QString(),
+                const QByteArray& input = QByteArray()) {
+        QProcess process;
+        start(process, arguments, simulated);
+        process.write(input);
+        process.closeWriteChannel();
+        return finish(process);
+    }
+
+    void start(QProcess& process, const QStringList& arguments, const QString& simulated) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("ORBIZO3_SIMULATOR");
+        if (!simulated.isEmpty()) environment.insert("ORBIZO3_SIMULATOR", simulated);
+        process.setProcessEnvironment(environment);
+        process.start(ORBIZO3_CLI, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    static Outcome finish(QProcess& process) {
+        Outcome outcome;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+            ADD_FAILURE() << "orbizo3-cli did not finish normally";
+            return outcome;
+        }
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    }
+
+    static QList<int> progressValues(const QString& out) {
+        QList<int> values;
+        const QRegularExpression line("^Progress: (\\d+)%$", QRegularExpression::MultilineOption);
+        for (auto it = line.globalMatch(out); it.hasNext();)
+            values << it.next().captured(1).toInt();
+        return values;
+    }
+
+    QString writeFile(const QString& name, const QByteArray& content) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+const QString kFirstTablePath =
+    "\\\\?\\usb#vid_1209&pid_7a03#OZ3S000001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+
+TEST_F(DeviceCommands, UpdateOfTheEmbeddedFirmware) {
+    const Outcome o = run({"--simulate", "update", "--yes"});
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_EQ(progressValues(o.out), (QList<int>{5, 15, 15, 15, 15, 15, 15, 22, 29, 36, 44, 51, 58,
+                                                 66, 73, 80, 88, 90, 100}));
+    EXPECT_TRUE(o.out.contains("Start update OrbiZo3 with serial number OZ3S000001\n"));
+    EXPECT_TRUE(o.out.endsWith("Successfully updated firmware.\nFirmware version: 1.09\n"))
+        << o.out.toStdString();
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(DeviceCommands, ListAndInfoShowTheTables) {
+    const Outcome list = run({"list"}, "2");
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, kFirstTablePath + "\tOZ3S000001\t1.07\n" +
+                            QString(kFirstTablePath).replace("000001", "000002") +
+                            "\tOZ3S000002\t1.07\n");
+
+    const QString second = QString(kFirstTablePath).replace("000001", "000002");
+    const Outcome info = run({"--simulate", "--device", second, "info"}, "2");
+    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_EQ(info.out, "Serial number: OZ3S000002\nFirmware version: 1.07\n");
+}
+
+TEST_F(DeviceCommands, WithoutAnyTableNothingIsConnected) {
+    const Outcome list = run({"list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "No OrbiZo3 connected\n");
+
+    for (const QStringList& arguments : {QStringList{"info"}, QStringList{"update", "--yes"}}) {
+        const Outcome o = run(arguments);
+        EXPECT_EQ(o.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_EQ(o.err, "No OrbiZo3 connected\nConnect an OrbiZo3 instrument.\n");
+    }
+}
+
+TEST_F(DeviceCommands, UnknownDevicePathIsDisconnected) {
+    const QString path = QString(kFirstTablePath).replace("OZ3S000001", "ELSEWHERE");
+    const Outcome o = run({"--simulate", "--device", path, "info"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_TRUE(o.err.startsWith(
+        "OrbiZo3 disconnected\nPlease disconnect and reconnect the OrbiZo3 and try it again.\n["))
+        << o.err.toStdString();
+    EXPECT_TRUE(o.err.endsWith("(0xa001006)]\n")) << o.err.toStdString();
+}
+
+TEST_F(DeviceCommands, AnswerOtherThanYesCancelsBeforeAnythingIsSent) {
+    const Outcome o = run({"--simulate", "update"}, QString(), "y\nyes\nn\n");
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_EQ(o.out.count("[y/N] "), 3);
+    EXPECT_TRUE(
+        o.out.contains("Do you want to update this OrbiZo?\n"
+                       "Follow the on screen instructions carefully.\n"));
+    EXPECT_TRUE(o.out.endsWith("Update cancelled.\n"));
+    EXPECT_TRUE(progressValues(o.out).isEmpty());
+
+    const Outcome noInput = run({"--simulate", "update"});
+    EXPECT_EQ(noInput.exitCode, 1);
+    EXPECT_EQ(noInput.out.count("[y/N] "), 1);
+}
+
+TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
+    struct Case {
+        QString file;
+        QString err;
+    };
+    const Case cases[] = {
+        {dir.filePath("missing.zof"), "Firmware update failed\nFirmware file not found.\n"},
+        {writeFile("short.zof", ":00000001FF\r\n"),
+         "Firmware update failed\nNo valid firmware (13)\n"},
+        {writeFile("sector0.zof",
+                   ":10000000000102030405060708090A0B0C0D0E0F78\r\n" + QByteArray(10000, '\n')),
+         "Firmware update failed\n[Firmware contains sector 0.]\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = run({"--simulate", "update", "--yes", c.file});
+        EXPECT_EQ(o.exitCode, 1) << c.file.toStdString();
+        EXPECT_EQ(o.err, c.err) << c.file.toStdString();
+        EXPECT_FALSE(o.out.contains("Successfully")) << c.file.toStdString();
+    }
+}
+
+TEST_F(DeviceCommands, FirstInterruptWhileProgrammingOnlyWarns) {
+    QProcess process;
+    start(process, {"--simulate", "update", "--yes"}, QString());
+    QByteArray out;
+    while (!out.contains("Progress: 15%") && process.waitForReadyRead(10000))
+        out += process.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("Progress: 15%"));
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+
+    const Outcome o = finish(process);
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_TRUE(o.out.contains("Successfully updated firmware."));
+    EXPECT_TRUE(o.err.contains("Stopping now leaves the OrbiZo3 in its bootloader"))
+        << o.err.toStdString();
+}
+
+TEST_F(DeviceCommands, SecondInterruptStops) {
+    QProcess process;
+    start(process, {"--simulate", "update", "--yes"}, QString());
+    QByteArray err;
+    while (!process.readAllStandardOutput().contains("Progress: 15%") &&
+           process.waitForReadyRead(10000)) {
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    while (!err.contains("Ctrl-C again") && process.waitForReadyRead(10000))
+        err += process.readAllStandardError();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_FALSE(process.readAllStandardOutput().contains("Successfully"));
+}
+
+}  // namespace
