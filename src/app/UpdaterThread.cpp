@@ -1,0 +1,89 @@
+#include "app/UpdaterThread.h"
+
+#include <exception>
+
+#include "firmware/DeviceConnection.h"
+#include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/MessageException.h"
+
+namespace {
+
+// Start and end of the bar's span that the download itself covers.
+constexpr float kDownloadStart = 15.0f;
+constexpr float kDownloadEnd = 90.0f;
+
+// Removes every receiver of the facade's progress signal when the download is over, however it
+// ends, so that no later worker hears about an old download.
+class ProgressConnection {
+public:
+    ProgressConnection(OrbiZo3FWUpdater* updater, QObject* receiver) : updater(updater) {
+        QObject::connect(updater, SIGNAL(ProgressEvent(int, int)), receiver,
+                         SLOT(slotProgressEvent(int, int)));
+    }
+    ~ProgressConnection() { updater->disconnect(SIGNAL(ProgressEvent(int, int))); }
+    ProgressConnection(const ProgressConnection&) = delete;
+    ProgressConnection& operator=(const ProgressConnection&) = delete;
+
+private:
+    OrbiZo3FWUpdater* updater;
+};
+
+}  // namespace
+
+UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool customFirmware)
+    : QThread(parent), updater(updater), customFirmware(customFirmware) {}
+
+void UpdaterThread::run() {
+    try {
+        update();
+    } catch (const MessageException& e) {
+        emit Error(e.title, e.text, e.detail);
+    } catch (const std::exception& e) {
+        emit Error(QString(), QString(), QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        emit Error(QString(), QString(), QString());
+    }
+}
+
+void UpdaterThread::update() {
+    emit ProgressEvent(5);
+    announceDevice();
+
+    bool ok = false;
+    {
+        ProgressConnection progress(updater, this);
+        ok = updater->downloadFirmware();
+    }
+    emit ProgressEvent(static_cast<int>(kDownloadEnd));
+
+    if (ok) readBackVersion();
+    if (!customFirmware && updater->newFirmwareVersion() == 0)
+        updater->setNewFirmwareVersion(kEmbeddedFirmwareVersion);
+    emit SuccessfulUpdate(!ok);
+}
+
+void UpdaterThread::announceDevice() {
+    DeviceConnection connection(updater->devicePath());
+    const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+    // The log is HTML; the serial number is the table's text and gets no say in the markup.
+    emit SilentMessage(tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
+                           .arg(info.serialNumber.toHtmlEscaped()));
+    emit ProgressEvent(static_cast<int>(kDownloadStart));
+}
+
+// The download itself succeeded; a table that cannot tell its new version right away is no
+// reason to report a failure.
+void UpdaterThread::readBackVersion() {
+    try {
+        DeviceConnection connection(updater->devicePath());
+        const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+        updater->setNewFirmwareVersion(info.firmwareVersion());
+    } catch (...) {
+    }
+}
+
+void UpdaterThread::slotProgressEvent(int xCurrentValue, int xTotalTime) {
+    if (xTotalTime <= 0) return;
+    const float done = static_cast<float>(xCurrentValue) / static_cast<float>(xTotalTime);
+    emit ProgressEvent(static_cast<int>(kDownloadEnd - done * (kDownloadEnd - kDownloadStart)));
+}

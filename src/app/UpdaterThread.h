@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QThread>
+
+class OrbiZo3FWUpdater;
+
+// Runs one firmware update off the GUI thread: identification, download through the facade and
+// read-back of the new version. The object lives in the GUI thread (its parent is the
+// controller); run() executes on the new thread, so every signal reaches the controller queued.
+// Each update ends with exactly one SuccessfulUpdate or one Error, never both.
+class UpdaterThread : public QThread {
+    Q_OBJECT
+
+public:
+    // updater is not owned and must outlive the thread. customFirmware: the firmware came from a
+    // file the user chose rather than the embedded image.
+    UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool customFirmware);
+
+    // Version word the application states for its embedded firmware (1.09); the version shown
+    // after updating it when the table's own answer could not be read back.
+    static constexpr quint16 kEmbeddedFirmwareVersion = 0x0109;
+
+protected:
+    void run() override;
+
+    Q_SIGNAL void SuccessfulUpdate(bool xRequiresReconnect);
+    Q_SIGNAL void Error(const QString& xCaption, const QString& xText, const QString& xWhat);
+    Q_SIGNAL void ProgressEvent(int xValue);
+    Q_SIGNAL void ProgessAnimate(bool xStart);
+    Q_SIGNAL void SilentMessage(const QString& xMsg);
+
+protected slots:
+    // Maps the facade's remaining/total work units onto the bar's 15..90 download span.
+    virtual void slotProgressEvent(int xCurrentValue, int xTotalTime);
+
+private:
+    void update();
+    void announceDevice();
+    void readBackVersion();
+
+    OrbiZo3FWUpdater* updater;
+    bool customFirmware;
+};
