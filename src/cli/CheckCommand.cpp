@@ -6,6 +6,9 @@
 
 #include "cli/ExitCode.h"
 #include "firmware/FlashSectorImage.h"
+#include "firmware/OrbiZo3FWUpdater.h"
+#include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/MessageException.h"
 #include "utilities/OrbiZoException.h"
 
 namespace Korvane {
@@ -51,7 +54,23 @@ int CheckCommand::run(const QCommandLineParser&, const QStringList& arguments, s
         return Failed;
     }
     printSectors(image, out);
-    return Done;
+    return downloadAccepts(content, err) ? Done : Failed;
+}
+
+bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err) {
+    try {
+        OrbiZo3FWUpdater::checkFirmwareSize(static_cast<std::size_t>(content.size()));
+        // Loading checks the sectors before any table is involved.
+        Firmware::OrbiZo3FirmwareHandle handle(nullptr);
+        handle.load(std::vector<std::uint8_t>(content.begin(), content.end()));
+    } catch (const MessageException& e) {
+        err << e.text.toStdString() << "\n";
+        return false;
+    } catch (const OrbiZoException& e) {
+        err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) % e.what();
+        return false;
+    }
+    return true;
 }
 
 void CheckCommand::printSectors(const FlashSectorImage& image, std::ostream& out) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <cstdint>
 
 #include "cli/CliCommand.h"
@@ -23,6 +24,9 @@ namespace Cli {
 // sector holding data with the 32-bit byte sum of its 8192 bytes, then the vector checksum
 // ("-" without sector 0). A file that does not load prints "error 0x<code>: <message>".
 // FILE may also name a compiled-in resource such as ":/Resources/FW_Zo3.zof".
+// After the listing the download's own rules apply (more than 10000 bytes, no data in sectors
+// 0, 2 or 3): a file they refuse prints the refusal on standard error and exits 1, so that a
+// file check accepts is one `update` accepts.
 class CheckCommand : public CliCommand {
 public:
     QString name() const override;
@@ -34,6 +38,7 @@ public:
 
 private:
     static void printSectors(const Firmware::FlashSectorImage& image, std::ostream& out);
+    static bool downloadAccepts(const QByteArray& content, std::ostream& err);
 };
 
 }  // namespace Cli

@@ -38,10 +38,14 @@ DeviceInfo OrbiZo3FWUpdater::readDeviceInfo(DeviceConnection& connection) {
     return info;
 }
 
+void OrbiZo3FWUpdater::checkFirmwareSize(std::size_t bytes) {
+    if (bytes <= kMinimumFirmwareSize)
+        throw MessageException(QString(), tr("No valid firmware (%1)").arg(bytes));
+}
+
 bool OrbiZo3FWUpdater::downloadFirmware() {
     newVersion = 0;
-    if (firmwareData.size() <= kMinimumFirmwareSize)
-        throw MessageException(QString(), tr("No valid firmware (%1)").arg(firmwareData.size()));
+    checkFirmwareSize(firmwareData.size());
 
     DeviceConnection connection(path);
     const auto handle = connection.firmwareHandle();

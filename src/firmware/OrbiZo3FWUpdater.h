@@ -50,6 +50,8 @@ public:
 
     // Firmware files must be longer than this many bytes.
     static constexpr std::size_t kMinimumFirmwareSize = 10000;
+    // Throws the download's MessageException for a file of kMinimumFirmwareSize bytes or fewer.
+    static void checkFirmwareSize(std::size_t bytes);
 
 signals:
     // xCurrentValue: work units still to do; xTotalTime: work units of the whole download.

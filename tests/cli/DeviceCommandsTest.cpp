@@ -155,6 +155,28 @@ TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
     }
 }
 
+TEST_F(DeviceCommands, CheckAppliesTheDownloadRulesAfterItsListing) {
+    const QByteArray sector2 = ":10400000000102030405060708090A0B0C0D0E0F38\r\n";
+    const QByteArray sector5 = ":10A00000000102030405060708090A0B0C0D0E0FD8\r\n";
+    struct Case {
+        QByteArray content;
+        int exitCode;
+        QString err;
+    };
+    const Case cases[] = {
+        {sector5 + QByteArray(10000 - sector5.size(), '\n'), 1, "No valid firmware (10000)\n"},
+        {sector5 + QByteArray(10001 - sector5.size(), '\n'), 0, ""},
+        {sector2 + sector5 + QByteArray(10000, '\n'), 1,
+         "error 0x0a003081: Firmware contains configuration sectors.\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = run({"check", writeFile("rules.zof", c.content)});
+        EXPECT_EQ(o.exitCode, c.exitCode) << c.content.size();
+        EXPECT_EQ(o.err.toStdString(), c.err.toStdString()) << c.content.size();
+        EXPECT_TRUE(o.out.contains("sector 5 0x0a000-0x0bfff sum ")) << o.out.toStdString();
+    }
+}
+
 TEST_F(DeviceCommands, FirstInterruptWhileProgrammingOnlyWarns) {
     QProcess process;
     start(process, {"--simulate", "update", "--yes"}, QString());
