@@ -1,5 +1,7 @@
 #include "simulator/AnswerShaper.h"
 
+#include <algorithm>
+
 #include "simulator/LineFormat.h"
 
 namespace Korvane {
@@ -30,8 +32,9 @@ std::vector<AnswerShaper::Piece> AnswerShaper::shape(const std::string& code,
         pieces.push_back(Piece{line, start});
     }
     if (reply.acknowledge == '!') {
-        pieces.push_back(
-            Piece{LineFormat::answerLine('$', code, true, 0, ""), start + reply.actionTime});
+        // Done when the action is over, but never before the answer line is out.
+        pieces.push_back(Piece{LineFormat::answerLine('$', code, true, 0, ""),
+                               std::max(pieces.back().after, start + reply.actionTime)});
     }
     return pieces;
 }

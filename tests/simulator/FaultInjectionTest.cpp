@@ -95,6 +95,13 @@ TEST_F(FaultInjection, SplitAnswerComesInTwoReads) {
     EXPECT_EQ(wire->readLines(1, milliseconds(2000)), full.substr(5));
 }
 
+TEST_F(FaultInjection, SplitAnswerStillComesBeforeItsCompletionLine) {
+    table->inject(Fault::split("r", 3, milliseconds(60)));
+    ASSERT_EQ(wire->write(commandLine("r")), 0u);
+    EXPECT_EQ(payloadOf(wire->readRaw()), ":!r");
+    EXPECT_EQ(wire->readLines(2, milliseconds(2000)), "003\r" + answerLine("$r0"));
+}
+
 TEST_F(FaultInjection, OneByteLastPacket) {
     table->oneByteLastPacket();
     ASSERT_EQ(wire->write(commandLine("a0")), 0u);
