@@ -83,6 +83,10 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         progress.finish();
         UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(failure.what()));
         return Failed;
+    } catch (...) {
+        progress.finish();
+        UserMessage::print(err, failureTitle(), QString(), QString());
+        return Failed;
     }
     const std::uint16_t version = updater.newFirmwareVersion();
     out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
