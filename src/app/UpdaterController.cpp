@@ -1,6 +1,5 @@
 #include "app/UpdaterController.h"
 
-#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -118,7 +117,9 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
 void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
     QMutexLocker guard(lock);
     if (workerRunning()) return;
-    if (xPath != updater->devicePath()) return;
+    // Device paths name the same device in any letter case: the device search and the
+    // notification service do not spell them alike.
+    if (xPath.compare(updater->devicePath(), Qt::CaseInsensitive) != 0) return;
     updater->setDevicePath(QString());
     emit DeviceDeparture();
 }
@@ -168,7 +169,8 @@ void UpdaterController::workerFinished() {
     const std::vector<std::string> present = Korvane::DeviceDriver::OrbiZo::USB::findDevicePaths(
         Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId,
         Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId);
-    if (std::find(present.begin(), present.end(), selected.toStdString()) != present.end()) return;
+    for (const std::string& path : present)
+        if (selected.compare(QString::fromStdString(path), Qt::CaseInsensitive) == 0) return;
     updater->setDevicePath(QString());
     emit DeviceDeparture();
 }

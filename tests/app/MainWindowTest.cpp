@@ -1,0 +1,303 @@
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "WindowTest.h"
+#include "simulator/Fault.h"
+
+namespace {
+
+using Korvane::Simulator::Fault;
+
+const QString kConfirm1 = QStringLiteral("Close any Orbi application");
+const QString kConfirm2 = QStringLiteral("Do you want to update this OrbiZo?");
+const QString kConfirm3 = QStringLiteral(
+    "Do not disconnect the instrument or power down your computer during the update procedure "
+    "as failure to complete the procedure may render the instrument unusable");
+
+// The colour of the overlay's centre inside a box icon: the overlay sits in the bottom-left
+// corner of the 64 x 64 image.
+QColor overlayCentre(const QPixmap& icon) {
+    return icon.toImage().pixelColor(13, 64 - 13);
+}
+QColor imageCentre(const char* path) {
+    return QImage(QString::fromLatin1(path)).pixelColor(13, 13);
+}
+
+TEST_F(WindowTest, ShowsTheTablePluggedInBeforeStartAndFollowsArrivalsAndDepartures) {
+    auto first = plugTable("OZ3T000001");
+    openWindow();
+    EXPECT_EQ(QStringLiteral("OrbiZo3 Firmware Updater 1.09"), window->windowTitle());
+    ASSERT_TRUE(waitForTable("OZ3T000001"));
+    EXPECT_EQ(QStringLiteral("1.07"), label("fwLabel")->text());
+    EXPECT_TRUE(button("mPushButtonUpdate")->isEnabled());
+    EXPECT_TRUE(action("&Update OrbiZo3 firmware")->isEnabled());
+
+    // A second table does not take over; its departure changes nothing either.
+    auto second = plugTable("OZ3T000002");
+    second->unplug();
+    first->unplug();
+    ASSERT_TRUE(waitForTable("-"));
+    EXPECT_EQ(QStringLiteral("-"), label("fwLabel")->text());
+    EXPECT_FALSE(button("mPushButtonUpdate")->isEnabled());
+    EXPECT_FALSE(action("&Update OrbiZo3 firmware")->isEnabled());
+
+    second->plug();
+    ASSERT_TRUE(waitForTable("OZ3T000002"));
+    EXPECT_TRUE(button("mPushButtonUpdate")->isEnabled());
+}
+
+TEST_F(WindowTest, CancellingAnyConfirmationStartsNothing) {
+    auto table = plugTable("OZ3T000003");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000003"));
+    const std::uint64_t commandsBefore = table->commandCount();
+
+    for (int cancelled = 0; cancelled < 3; ++cancelled) {
+        SCOPED_TRACE(cancelled);
+        std::deque<QMessageBox::StandardButton> answers(cancelled, QMessageBox::Ok);
+        answers.push_back(QMessageBox::Cancel);
+        MessageBoxAnswerer answerer(answers);
+        button("mPushButtonUpdate")->click();
+
+        ASSERT_EQ(static_cast<std::size_t>(cancelled + 1), answerer.boxes().size());
+        const QString texts[] = {kConfirm1, kConfirm2, kConfirm3};
+        for (int i = 0; i <= cancelled; ++i) {
+            EXPECT_EQ(texts[i], answerer.boxes()[i].text);
+            EXPECT_EQ(QMessageBox::Ok | QMessageBox::Cancel, answerer.boxes()[i].buttons);
+            EXPECT_EQ(QMessageBox::Cancel, answerer.boxes()[i].defaultButton);
+        }
+        EXPECT_FALSE(controller()->isUpdateRunning());
+        EXPECT_TRUE(button("mPushButtonUpdate")->isEnabled());
+        EXPECT_TRUE(action("&Update OrbiZo3 firmware")->isEnabled());
+        EXPECT_TRUE(action("E&xit")->isEnabled());
+        EXPECT_TRUE(action("&About")->isEnabled());
+    }
+    QTest::qWait(50);
+    EXPECT_TRUE(signalLog->progress.empty());
+    EXPECT_EQ(commandsBefore, table->commandCount()) << "the table was spoken to";
+}
+
+TEST_F(WindowTest, UpdatesTheEmbeddedFirmware) {
+    auto table = plugTable("OZ3T000004");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000004"));
+
+    MessageBoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
+    button("mPushButtonUpdate")->click();
+    EXPECT_FALSE(button("mPushButtonUpdate")->isEnabled());
+    EXPECT_FALSE(action("E&xit")->isEnabled());
+    ASSERT_TRUE(waitForUpdateEnd());
+    ASSERT_TRUE(answerer.waitForBoxes(4));
+
+    ASSERT_TRUE(signalLog->errors.empty()) << signalLog->errors[0].join(" | ").toStdString();
+    EXPECT_EQ(std::vector<bool>{false}, signalLog->successes);
+    EXPECT_EQ(0x0109, table->firmwareVersion());
+
+    // 5, 15, one value per sector index (nothing is written before sector 4), then 90.
+    const std::vector<int>& progress = signalLog->progress;
+    ASSERT_EQ(18u, progress.size());
+    EXPECT_EQ(5, progress[0]);
+    for (int i = 1; i <= 6; ++i) EXPECT_EQ(15, progress[i]) << i;
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_LT(progress[16], 90);
+    EXPECT_EQ(90, progress[17]);
+
+    EXPECT_EQ(kConfirm3, answerer.boxes()[2].text);
+    EXPECT_EQ(overlayCentre(answerer.boxes()[2].icon),
+              imageCentre(":/Resources/FWIconWarning.png"));
+    const MessageBoxAnswerer::Box& success = answerer.boxes()[3];
+    EXPECT_EQ(QStringLiteral("Update successful"), success.text);
+    EXPECT_EQ(QStringLiteral("Successfully updated firmware."), success.informativeText);
+    EXPECT_EQ(QMessageBox::Ok, success.defaultButton);
+    EXPECT_EQ(QSize(64, 64), success.icon.size());
+    EXPECT_EQ(overlayCentre(success.icon), imageCentre(":/Resources/FWIconPass.png"));
+    EXPECT_GE(success.minimumWidth, 366);
+    EXPECT_TRUE(success.windowModal);
+
+    EXPECT_EQ(QStringLiteral("1.09"), label("fwLabel")->text());
+    EXPECT_EQ(1, countInLog(QStringLiteral("color:#008000")));
+    EXPECT_TRUE(log()->toPlainText().contains(
+        QStringLiteral("Start update OrbiZo3 with serial number OZ3T000004")));
+    EXPECT_TRUE(button("mPushButtonUpdate")->isHidden());
+    EXPECT_FALSE(button("mPushButtonQuit")->isHidden());
+    EXPECT_TRUE(button("mPushButtonQuit")->isDefault());
+    EXPECT_EQ(0, progressBar()->value());
+    EXPECT_FALSE(progressBar()->isEnabled());
+    // The updated table is done until it is plugged in again.
+    EXPECT_FALSE(action("&Update OrbiZo3 firmware")->isEnabled());
+    EXPECT_TRUE(action("E&xit")->isEnabled());
+}
+
+TEST_F(WindowTest, DeviceFaultEndsInOneRedLineAndTheErrorBox) {
+    auto table = plugTable("OZ3T000005");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000005"));
+    table->inject(Fault::deviceError("u2", 7));  // erase: sector locked
+
+    MessageBoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
+    button("mPushButtonUpdate")->click();
+    ASSERT_TRUE(waitForUpdateEnd());
+    ASSERT_TRUE(answerer.waitForBoxes(4));
+    QTest::qWait(50);
+
+    ASSERT_EQ(1u, signalLog->errors.size());
+    EXPECT_TRUE(signalLog->successes.empty());
+    EXPECT_FALSE(signalLog->errors[0][2].isEmpty()) << "the device's reason is kept";
+    ASSERT_EQ(4u, answerer.boxes().size());
+    const MessageBoxAnswerer::Box& error = answerer.boxes()[3];
+    EXPECT_EQ(QStringLiteral("Firmware update failed"), error.text);
+    EXPECT_EQ(overlayCentre(error.icon), imageCentre(":/Resources/FWIconFail.png"));
+    EXPECT_EQ(1, countInLog(QStringLiteral("color:#ff0000")));
+    EXPECT_EQ(1, log()->toPlainText().count(QStringLiteral("Firmware update failed")));
+    EXPECT_TRUE(log()->toPlainText().contains(QLatin1Char('[') + signalLog->errors[0][2] +
+                                              QLatin1Char(']')));
+    EXPECT_FALSE(button("mPushButtonQuit")->isHidden());
+    EXPECT_TRUE(button("mPushButtonUpdate")->isHidden());
+}
+
+TEST_F(WindowTest, RefusesToCloseWhileUpdating) {
+    plugTable("OZ3T000006");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000006"));
+
+    MessageBoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
+    button("mPushButtonUpdate")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !signalLog->progress.empty(); }, kDeadlineMs));
+    ASSERT_TRUE(controller()->isUpdateRunning());
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(4u, answerer.boxes().size());
+    EXPECT_EQ(QStringLiteral("Update in progress"), answerer.boxes()[3].text);
+    EXPECT_EQ(QStringLiteral("Wait until download has been completed."),
+              answerer.boxes()[3].informativeText);
+    EXPECT_EQ(QMessageBox::NoButton, answerer.boxes()[3].defaultButton);
+
+    ASSERT_TRUE(waitForUpdateEnd());
+    ASSERT_TRUE(answerer.waitForBoxes(5));
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(WindowTest, OnlyShiftAltPressOnTheImageTogglesTheCustomFirmwareChoice) {
+    openWindow();
+    QLabel* image = label("mImageLabel");
+    QCheckBox* custom = widget<QCheckBox>("customFWcheckBox");
+    ASSERT_TRUE(custom->isHidden());
+
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        bool hiddenAfter;
+    } presses[] = {
+        {Qt::ShiftModifier | Qt::AltModifier, false},
+        {Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier, false},
+        {Qt::ShiftModifier | Qt::AltModifier, true},
+        {Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier, true},
+        {Qt::ShiftModifier, true},
+        {Qt::AltModifier, true},
+        {Qt::NoModifier, true},
+    };
+    for (const auto& press : presses) {
+        SCOPED_TRACE(static_cast<int>(press.modifiers));
+        QTest::mouseClick(image, Qt::LeftButton, press.modifiers, QPoint(10, 10));
+        EXPECT_EQ(press.hiddenAfter, custom->isHidden());
+    }
+}
+
+TEST_F(WindowTest, CustomFileThatCannotBeOpenedIsReported) {
+    openWindow();
+    MessageBoxAnswerer answerer;
+    QMetaObject::invokeMethod(window.get(), "slotLaunchCustomFWUpdate",
+                              Q_ARG(QString, QStringLiteral("/nonexistent/FW_ZO3_107.zof")));
+    ASSERT_EQ(1u, answerer.boxes().size());
+    EXPECT_EQ(QStringLiteral("Firmware update failed"), answerer.boxes()[0].text);
+    EXPECT_EQ(QStringLiteral("Firmware file not found."), answerer.boxes()[0].informativeText);
+    EXPECT_EQ(1, countInLog(QStringLiteral("color:#ff0000")));
+    EXPECT_FALSE(log()->toPlainText().contains(QLatin1Char('[')));
+    EXPECT_FALSE(controller()->isUpdateRunning());
+}
+
+TEST_F(WindowTest, CustomFirmwareComesFromTheFileDialog) {
+    plugTable("OZ3T000007");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000007"));
+    QTest::mouseClick(label("mImageLabel"), Qt::LeftButton, Qt::ShiftModifier | Qt::AltModifier,
+                      QPoint(10, 10));
+    widget<QCheckBox>("customFWcheckBox")->setChecked(true);
+
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("FW_Custom.zof"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(embeddedFirmware());
+    }
+
+    for (bool choose : {false, true}) {
+        SCOPED_TRACE(choose);
+        MessageBoxAnswerer answerer({QMessageBox::Cancel});
+        button("mPushButtonUpdate")->click();
+        QFileDialog* dialog = window->findChild<QFileDialog*>();
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ(QStringList{QStringLiteral("OrbiZo3 Firmware (*.zof)")}, dialog->nameFilters());
+        EXPECT_EQ(QDir::homePath(), dialog->directory().absolutePath());
+        EXPECT_TRUE(dialog->selectedFiles().value(0).endsWith(QStringLiteral("FW_ZO3_107.zof")));
+        EXPECT_EQ(QFileDialog::ExistingFile, dialog->fileMode());
+        EXPECT_TRUE(dialog->testOption(QFileDialog::ReadOnly));
+        EXPECT_EQ(Qt::WindowModal, dialog->windowModality());
+        EXPECT_FALSE(button("mPushButtonUpdate")->isEnabled());
+
+        if (choose) {
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+            // The chosen file goes on to the confirmations (cancelled at the first).
+            ASSERT_EQ(1u, answerer.boxes().size());
+            EXPECT_EQ(kConfirm1, answerer.boxes()[0].text);
+        } else {
+            dialog->reject();
+            EXPECT_TRUE(answerer.boxes().empty());
+        }
+        EXPECT_TRUE(button("mPushButtonUpdate")->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QFileDialog*>() == nullptr; },
+                                    kDeadlineMs));
+    }
+}
+
+TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
+    openWindow();
+    MessageBoxAnswerer answerer;
+    QMetaObject::invokeMethod(window.get(), "slotShowError",
+                              Q_ARG(QString, QStringLiteral("<i>Caption</i>")),
+                              Q_ARG(QString, QStringLiteral("line :10 < 20 & <b>")),
+                              Q_ARG(QString, QStringLiteral("</font><font color=green>x")));
+    const QString shown = log()->toPlainText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("<i>Caption</i>"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("line :10 < 20 & <b>")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("[</font><font color=green>x]")));
+    EXPECT_EQ(0, countInLog(QStringLiteral("color:#008000")));
+    ASSERT_EQ(1u, answerer.boxes().size());
+    EXPECT_EQ(QStringLiteral("<i>Caption</i>"), answerer.boxes()[0].text);
+}
+
+// The selected table leaves during the update: the controller drops that departure while the
+// worker runs and catches up on it when the worker ends, so the next table is taken.
+TEST_F(WindowTest, TableLeavingDuringTheUpdateIsForgottenAfterIt) {
+    auto table = plugTable("OZ3T000008");
+    openWindow();
+    ASSERT_TRUE(waitForTable("OZ3T000008"));
+
+    MessageBoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
+    button("mPushButtonUpdate")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !signalLog->progress.empty(); }, kDeadlineMs));
+    table->unplug();
+    ASSERT_TRUE(waitForUpdateEnd());
+    EXPECT_EQ(1u, signalLog->errors.size());
+    ASSERT_TRUE(waitForTable("-"));
+    EXPECT_EQ(QStringLiteral("-"), label("fwLabel")->text());
+
+    plugTable("OZ3T000009");
+    ASSERT_TRUE(waitForTable("OZ3T000009"));
+    EXPECT_TRUE(action("&Update OrbiZo3 firmware")->isEnabled());
+}
+
+}  // namespace

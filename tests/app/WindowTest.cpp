@@ -1,0 +1,39 @@
+#include "WindowTest.h"
+
+#include <QTest>
+
+void WindowTest::TearDown() {
+    signalLog.reset();
+    window.reset();
+    GuiTest::TearDown();
+}
+
+void WindowTest::openWindow() {
+    window = std::make_unique<MainWindow>();
+    signalLog = std::make_unique<ControllerSignalLog>(controller());
+    window->show();
+}
+
+QAction* WindowTest::action(const QString& text) {
+    for (QAction* candidate : window->findChildren<QAction*>())
+        if (candidate->text() == text) return candidate;
+    ADD_FAILURE() << "no menu entry " << text.toStdString();
+    return nullptr;
+}
+
+bool WindowTest::waitForTable(const QString& serial) {
+    return QTest::qWaitFor([&] { return label("snLabel")->text() == serial; }, kDeadlineMs);
+}
+
+bool WindowTest::waitForUpdateEnd() {
+    return QTest::qWaitFor(
+        [&] {
+            return (!signalLog->errors.empty() || !signalLog->successes.empty()) &&
+                   !controller()->isUpdateRunning();
+        },
+        kDeadlineMs);
+}
+
+int WindowTest::countInLog(const QString& needle) {
+    return log()->toHtml().count(needle);
+}
