@@ -4,7 +4,6 @@
 #include <string>
 #include <thread>
 
-#include <QThreadPool>
 #include <boost/make_shared.hpp>
 
 #include "SignalRecorder.h"
@@ -48,10 +47,7 @@ void plugTable(const std::string& instance) {
 
 class OrbiZo3NotifierTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        QThreadPool::globalInstance()->waitForDone();
-        SimulatedUsbBus::instance().unplugAll();
-    }
+    void TearDown() override { SimulatedUsbBus::instance().unplugAll(); }
 
     SignalRecorder recorder;
 };
@@ -112,8 +108,7 @@ TEST_F(OrbiZo3NotifierTest, StartupCheckReportsOnlyTheFirstPresentTableOnce) {
             startup.watch(&notifier);
             notifier.checkConnectedDevice();
             ASSERT_TRUE(startup.waitFor(1));
-            QThreadPool::globalInstance()->waitForDone();
-        }
+        }  // the notifier's destruction waits for its check to end
         const auto got = startup.snapshot();
         ASSERT_EQ(1u, got.size());
         EXPECT_EQ(SignalRecorder::Kind::Arrival, got[0].kind);
@@ -124,10 +119,11 @@ TEST_F(OrbiZo3NotifierTest, StartupCheckReportsOnlyTheFirstPresentTableOnce) {
 }
 
 TEST_F(OrbiZo3NotifierTest, StartupCheckWithoutTableReportsNothing) {
-    OrbiZo3Notifier notifier;
-    recorder.watch(&notifier);
-    notifier.checkConnectedDevice();
-    QThreadPool::globalInstance()->waitForDone();
+    {
+        OrbiZo3Notifier notifier;
+        recorder.watch(&notifier);
+        notifier.checkConnectedDevice();
+    }
     EXPECT_TRUE(recorder.snapshot().empty());
 }
 
