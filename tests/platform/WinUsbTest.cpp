@@ -19,8 +19,8 @@ TEST_F(OpenDeviceTest, DeviceDescriptorAndSerialString) {
                                      sizeof descriptor, &read));
     ASSERT_EQ(read, 18u);
     auto* device = reinterpret_cast<USB_DEVICE_DESCRIPTOR*>(descriptor);
-    EXPECT_EQ(device->idVendor, kVendor);
-    EXPECT_EQ(device->idProduct, kProduct);
+    EXPECT_EQ(+device->idVendor, kVendor);
+    EXPECT_EQ(+device->idProduct, kProduct);
     EXPECT_EQ(device->iSerialNumber, 3);
 
     // First the length, then the whole string, as the USB code reads it.
@@ -53,7 +53,7 @@ TEST_F(OpenDeviceTest, InterfaceSettingsAndPipesComeFromTheConfiguration) {
     }
     EXPECT_EQ(pipes[0].PipeId, 0x81);
     EXPECT_EQ(pipes[0].PipeType, UsbdPipeTypeBulk);
-    EXPECT_EQ(pipes[0].MaximumPacketSize, 64);
+    EXPECT_EQ(+pipes[0].MaximumPacketSize, 64);  // packed: compare a copy
     EXPECT_EQ(pipes[1].PipeId, 0x02);
     WINUSB_PIPE_INFORMATION none{};
     EXPECT_FALSE(WinUsb_QueryPipe(usb, setting, 2, &none));
