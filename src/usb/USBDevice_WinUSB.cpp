@@ -127,9 +127,10 @@ bool USBDevice_WinUSB::hasFileHandle() const {
 }
 
 void USBDevice_WinUSB::open() {
-    // A second open must not lose the handle of the first.
+    // A second open must not lose the handle of the first, nor fall back on its interface.
     if (hasFileHandle()) close();
     fileHandle = nullptr;
+    winUsbHandle = nullptr;
 
     fileHandle = CreateFileW(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -37,8 +38,10 @@ private:
 // One packet as the table's converter sends it: status bytes 0x01 (data bit set) or
 // `status`, 0x60, then the payload.
 inline Bytes packet(const std::string& payload, std::uint8_t status = 0x01) {
-    Bytes data{status, 0x60};
-    data.insert(data.end(), payload.begin(), payload.end());
+    Bytes data(2 + payload.size());
+    data[0] = status;
+    data[1] = 0x60;
+    std::copy(payload.begin(), payload.end(), data.begin() + 2);
     return data;
 }
 

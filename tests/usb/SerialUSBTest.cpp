@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -126,8 +127,11 @@ struct StripCase {
 };
 
 Bytes join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    std::size_t size = 0;
+    for (const Bytes& part : parts) size += part.size();
+    Bytes all(size);
+    auto end = all.begin();
+    for (const Bytes& part : parts) end = std::copy(part.begin(), part.end(), end);
     return all;
 }
 
