@@ -1,12 +1,13 @@
 #include "app/UpdaterApplication.h"
 
-#include <exception>
+#include <utility>
 
-#include <QApplication>
 #include <QLocale>
 #include <QTranslator>
 
 #include "app/MainWindow.h"
+
+UpdaterApplication::UpdaterApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 void UpdaterApplication::setIdentity(QCoreApplication& application) {
     application.setOrganizationName(QStringLiteral("Korvane"));
@@ -22,10 +23,10 @@ bool UpdaterApplication::installTranslation(QCoreApplication& application, QTran
     return application.installTranslator(&translator);
 }
 
-int UpdaterApplication::run(QApplication& application) {
-    setIdentity(application);
+int UpdaterApplication::run() {
+    setIdentity(*this);
     try {
-        return showWindow(application);
+        return showWindow();
     } catch (const std::exception& e) {
         MainWindow::showWarningBox(nullptr, QObject::tr("Application unexpectly terminated"),
                                    QString::fromLocal8Bit(e.what()));
@@ -36,13 +37,29 @@ int UpdaterApplication::run(QApplication& application) {
     return 1;
 }
 
-// The window and the translator are gone by the time this returns, also when an exception
-// leaves the event loop, so the warning box stands alone.
-int UpdaterApplication::showWindow(QApplication& application) {
+bool UpdaterApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        if (!escaped) escaped = std::current_exception();
+        exit(1);
+        return false;
+    }
+}
+
+// The window and the translator are gone by the time this returns or throws, so the warning
+// box stands alone.
+int UpdaterApplication::showWindow() {
     QTranslator translator;
-    installTranslation(application, translator, QLocale::system().name());
+    installTranslation(*this, translator, QLocale::system().name());
     MainWindow window;
     window.show();
-    QObject::connect(&application, SIGNAL(lastWindowClosed()), &application, SLOT(quit()));
-    return application.exec();
+    QObject::connect(this, SIGNAL(lastWindowClosed()), this, SLOT(quit()));
+    const int code = exec();
+    // After an escaped exception the window is still open. Closing it must not end the event
+    // loop that the warning box is about to run.
+    QObject::disconnect(this, SIGNAL(lastWindowClosed()), this, SLOT(quit()));
+    setQuitOnLastWindowClosed(false);
+    if (escaped) std::rethrow_exception(std::exchange(escaped, nullptr));
+    return code;
 }

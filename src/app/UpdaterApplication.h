@@ -1,16 +1,23 @@
 #pragma once
 
+#include <exception>
+
+#include <QApplication>
 #include <QString>
 
-class QApplication;
-class QCoreApplication;
 class QTranslator;
 
-// What the program does between creating its QApplication and leaving: identity, translation,
-// the main window and the event loop, and the last line of defence against an exception that
-// escapes the event loop.
-class UpdaterApplication {
+// The program's application object: identity, translation, the main window and the event
+// loop, and the last line of defence against an exception that escapes an event handler.
+//
+// Such an exception is caught where Qt delivers the event (notify), never unwound through the
+// event dispatcher, which neither expects nor survives it. The event loop is ended instead and
+// run() rethrows the exception once the window is gone, so that it ends the program with the
+// warning box and exit code 1.
+class UpdaterApplication : public QApplication {
 public:
+    UpdaterApplication(int& argc, char** argv);
+
     // Organisation and application names on the application object.
     static void setIdentity(QCoreApplication& application);
 
@@ -22,8 +29,12 @@ public:
 
     // Sets the identity, translates for the system locale, shows the main window and runs the
     // event loop. Returns its exit code, or 1 after a warning box when an exception escaped.
-    static int run(QApplication& application);
+    int run();
+
+    bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    static int showWindow(QApplication& application);
+    int showWindow();
+
+    std::exception_ptr escaped;  // the first exception that left an event handler
 };

@@ -7,11 +7,11 @@
 
 #include "platform/SimulatedUsbBus.h"
 
-QApplication& guiApplication() {
+UpdaterApplication& guiApplication() {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
-    static QApplication* application = [] {
+    static UpdaterApplication* application = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         // The offscreen platform reports every window size hint it cannot pass on.
         qInstallMessageHandler(
@@ -19,7 +19,7 @@ QApplication& guiApplication() {
                 if (message.contains(QLatin1String("propagateSizeHints"))) return;
                 std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
             });
-        auto* created = new QApplication(argc, argv);
+        auto* created = new UpdaterApplication(argc, argv);
         // Windows come and go between tests; the application must not quit on its own.
         created->setQuitOnLastWindowClosed(false);
         return created;

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QString>
 
+#include "app/UpdaterApplication.h"
 #include "simulator/SimulatedTable.h"
 
-// The one QApplication of the test binary (offscreen unless a platform is chosen), created on
+// The one application object of the test binary (offscreen unless a platform is chosen), created on
 // first use on the main thread.
-QApplication& guiApplication();
+UpdaterApplication& guiApplication();
 
 // Generous deadline for things the tables and threads do; never a timing check.
 constexpr int kDeadlineMs = 30000;

@@ -1,0 +1,169 @@
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ControllerSignalLog.h"
+#include "GuiTest.h"
+#include "app/UpdaterController.h"
+#include "app/UpdaterThread.h"
+#include "simulator/Fault.h"
+
+namespace {
+
+using Korvane::Simulator::Fault;
+
+class UpdaterControllerTest : public GuiTest {
+protected:
+    void TearDown() override {
+        log.reset();
+        controller.reset();
+        GuiTest::TearDown();
+    }
+
+    void createController() {
+        controller = std::make_unique<UpdaterController>();
+        log = std::make_unique<ControllerSignalLog>(controller.get());
+    }
+    bool waitForArrivals(std::size_t count) {
+        return QTest::qWaitFor([&] { return log->arrivals.size() >= count; }, kDeadlineMs);
+    }
+    bool waitForUpdateEnd() {
+        return QTest::qWaitFor(
+            [&] {
+                return (!log->errors.empty() || !log->successes.empty()) &&
+                       !controller->isUpdateRunning();
+            },
+            kDeadlineMs);
+    }
+
+    std::unique_ptr<UpdaterController> controller;
+    std::unique_ptr<ControllerSignalLog> log;
+};
+
+TEST_F(UpdaterControllerTest, MapsTheRemainingWorkOntoTheDownloadSpan) {
+    guiApplication();
+    UpdaterThread worker(nullptr, nullptr, false);
+    QSignalSpy progress(&worker, SIGNAL(ProgressEvent(int)));
+    const int fifteenSectors = 1100 + 15 * 4250;
+    const struct {
+        int current, total, expected;
+    } cases[] = {
+        {1100, 1100, 15},           {fifteenSectors, fifteenSectors, 15},
+        {1100, fifteenSectors, 88}, {32425, fifteenSectors, 52},
+        {0, fifteenSectors, 90},
+    };
+    for (const auto& c : cases) {
+        progress.clear();
+        QMetaObject::invokeMethod(&worker, "slotProgressEvent", Q_ARG(int, c.current),
+                                  Q_ARG(int, c.total));
+        ASSERT_EQ(1, progress.count()) << c.current << "/" << c.total;
+        EXPECT_EQ(c.expected, progress.at(0).at(0).toInt()) << c.current << "/" << c.total;
+    }
+}
+
+TEST_F(UpdaterControllerTest, TableInItsBootloaderShowsNoVersion) {
+    auto table = Korvane::Simulator::SimulatedTable::create("OZ3T000020");
+    table->setFlashContents(0x8000, std::vector<std::uint8_t>(16, 0));  // no valid application
+    table->plug();
+    tables.push_back(table);
+    createController();
+    controller->checkConnectedDevice();
+    ASSERT_TRUE(waitForArrivals(1));
+    EXPECT_EQ((QStringList{"OZ3T000020", "-"}), log->arrivals[0]);
+    EXPECT_TRUE(controller->canUpdate());
+}
+
+TEST_F(UpdaterControllerTest, SecondUpdateIsRefusedWhileTheFirstRuns) {
+    plugTable("OZ3T000021");
+    createController();
+    controller->checkConnectedDevice();
+    ASSERT_TRUE(waitForArrivals(1));
+    controller->setFirmwareData(embeddedFirmware());
+
+    controller->startUpdate(false);
+    controller->startUpdate(false);
+    EXPECT_EQ(1, controller->findChildren<UpdaterThread*>().size());
+    EXPECT_FALSE(controller->canUpdate());
+    ASSERT_TRUE(waitForUpdateEnd());
+    ASSERT_EQ(1u, log->errors.size());
+    EXPECT_EQ((QStringList{"Update in progress", "Wait until download has been completed.", ""}),
+              log->errors[0]);
+    EXPECT_EQ(std::vector<bool>{false}, log->successes);
+    EXPECT_EQ(QStringLiteral("1.09"), controller->newFirmwareVersionText());
+    EXPECT_FALSE(controller->canUpdate()) << "updated tables wait for a replug";
+}
+
+// After a completed download, a table that cannot tell its version is still a success; only the
+// embedded firmware's version is known without asking.
+TEST_F(UpdaterControllerTest, VersionThatCannotBeReadBackAfterTheUpdate) {
+    const struct {
+        bool custom;
+        const char* shown;
+    } cases[] = {{false, "1.09"}, {true, "-"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.custom);
+        auto table = plugTable(c.custom ? "OZ3T000022" : "OZ3T000023");
+        createController();
+        controller->checkConnectedDevice();
+        ASSERT_TRUE(waitForArrivals(1));
+        // Every connection asks for the version as it opens. From here: the announcement's
+        // two queries, the download connection's one, the read-back's opening one, and then
+        // the read-back's own, which is refused.
+        table->inject(Fault::nak("a1", 5));
+        controller->setFirmwareData(embeddedFirmware());
+        controller->startUpdate(c.custom);
+        ASSERT_TRUE(waitForUpdateEnd());
+        ASSERT_TRUE(log->errors.empty()) << log->errors[0].join(" | ").toStdString();
+        EXPECT_EQ(0x0109, table->firmwareVersion());
+        EXPECT_EQ(QString::fromLatin1(c.shown), controller->newFirmwareVersionText());
+        log.reset();
+        controller.reset();
+        table->unplug();
+    }
+}
+
+TEST_F(UpdaterControllerTest, EveryWorkerFailureIsOneError) {
+    const struct {
+        const char* name;
+        bool table;
+        QByteArray firmware;
+        QStringList error;
+    } cases[] = {
+        {"no table",
+         false,
+         embeddedFirmware(),
+         {"No OrbiZo3 connected", "Connect an OrbiZo3 instrument.", ""}},
+        {"short file", true, QByteArray(10000, 'A'), {"", "No valid firmware (10000)", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.table) plugTable("OZ3T000024");
+        createController();
+        if (c.table) {
+            controller->checkConnectedDevice();
+            ASSERT_TRUE(waitForArrivals(1));
+        }
+        controller->setFirmwareData(c.firmware);
+        controller->startUpdate(false);
+        ASSERT_TRUE(waitForUpdateEnd());
+        QTest::qWait(20);
+        ASSERT_EQ(1u, log->errors.size());
+        EXPECT_EQ(c.error, log->errors[0]);
+        EXPECT_TRUE(log->successes.empty());
+        log.reset();
+        controller.reset();
+    }
+}
+
+// Destroying the controller stops the notifier before it takes its own lock: the start-up check
+// may be reporting an arrival that waits for that lock.
+TEST_F(UpdaterControllerTest, DestroyedWhileTheStartupCheckReports) {
+    plugTable("OZ3T000025");
+    for (int round = 0; round < 20; ++round) {
+        auto* early = new UpdaterController;
+        early->checkConnectedDevice();
+        delete early;
+    }
+    SUCCEED();
+}
+
+}  // namespace
