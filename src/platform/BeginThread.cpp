@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "platform/HandleTable.h"

@@ -19,8 +19,8 @@ namespace Platform {
 //
 // Every transfer completes exactly once: by the device's reply or bulkOut result, by cancel,
 // by unplug or by close, whichever comes first; later results are ignored. Completion callbacks
-// run with no lock held, and cancel, unplug and close return only after every callback they
-// started, and any another thread is running, has returned.
+// run with no lock held; cancel, unplug and close return only after every completion callback
+// of the connection has returned, theirs and any running on another thread.
 class SimulatedUsbConnection : public std::enable_shared_from_this<SimulatedUsbConnection> {
 public:
     explicit SimulatedUsbConnection(std::shared_ptr<SimulatedUsbDevice> device);
