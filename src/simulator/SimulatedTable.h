@@ -14,7 +14,8 @@
 //
 // Everything here may be called from any thread; the bus calls the SimulatedUsbDevice
 // operations from its own threads. Answers to bulk-in reads may be delivered from the table's
-// own reply thread.
+// own reply thread, so the last owner must not be a reply callback: keep a shared pointer to
+// the table (the bus holds one while it is plugged, an open session another).
 
 #include <chrono>
 #include <condition_variable>
