@@ -97,6 +97,16 @@ TEST_F(DeviceCommands, ListAndInfoShowTheTables) {
     EXPECT_EQ(info.out, "Serial number: OZ3S000002\nFirmware version: 1.07\n");
 }
 
+TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {
+    const QString trace = dir.filePath("usb.trace");
+    ASSERT_EQ(run({"--simulate", "--trace", trace, "info"}).exitCode, 0);
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The version query ";a1" with its checksum and CR, written to endpoint 0x02.
+    EXPECT_TRUE(QString::fromLatin1(file.readAll())
+                    .contains(QRegularExpression(" OUT 02 6 3b6131[0-9a-f]{4}0d\n")));
+}
+
 TEST_F(DeviceCommands, WithoutAnyTableNothingIsConnected) {
     const Outcome list = run({"list"});
     EXPECT_EQ(list.exitCode, 0);
