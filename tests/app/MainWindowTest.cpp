@@ -279,6 +279,16 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
     EXPECT_EQ(QStringLiteral("<i>Caption</i>"), answerer.boxes()[0].text);
 }
 
+TEST_F(WindowTest, ProgressAnimationStepsOnAndStartsOverAboveNinety) {
+    openWindow();
+    const struct { int before, after; } ticks[] = {{0, 1}, {15, 16}, {89, 90}, {90, 20}, {100, 20}};
+    for (const auto& tick : ticks) {
+        progressBar()->setValue(tick.before);
+        QMetaObject::invokeMethod(window.get(), "slotUpdateProgressBar");
+        EXPECT_EQ(tick.after, progressBar()->value()) << "from " << tick.before;
+    }
+}
+
 // The selected table leaves during the update: the controller drops that departure while the
 // worker runs and catches up on it when the worker ends, so the next table is taken.
 TEST_F(WindowTest, TableLeavingDuringTheUpdateIsForgottenAfterIt) {
