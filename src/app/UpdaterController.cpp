@@ -159,8 +159,8 @@ void UpdaterController::identify(const QString& path) {
 }
 
 // Arrivals and departures are dropped while a worker runs, so the selected table may have left
-// during the update (or taken its last breath with it). Catch up on that departure now, or the
-// stale path would keep every later arrival out.
+// during the update. Catch up on that departure now, or the stale path would keep every later
+// arrival out.
 void UpdaterController::workerFinished() {
     QMutexLocker guard(lock);
     if (workerRunning()) return;
