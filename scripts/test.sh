@@ -18,6 +18,7 @@ esac
 "$root/scripts/build.sh" "$dir" -DORBIZO3_SANITIZER="$sanitizer"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:verify_asan_link_order=0"
+export LSAN_OPTIONS="suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 export QT_QPA_PLATFORM=offscreen
