@@ -1,3 +1,3 @@
-// Known leaks outside this project, for LeakSanitizer in sanitizer builds (unused otherwise):
-// fontconfig keeps allocations of the font database that Qt loads for the windows.
+// LeakSanitizer (sanitizer builds only; unused otherwise): fontconfig keeps allocations of the
+// font database that Qt loads for the windows.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
