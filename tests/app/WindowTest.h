@@ -17,6 +17,7 @@
 // Drives the real main window over simulated tables.
 class WindowTest : public GuiTest {
 protected:
+    void SetUp() override;
     void TearDown() override;
 
     // Creates and shows the window; its start-up check runs right away.
