@@ -92,9 +92,12 @@ bool OrbiTableComFlash::blankCheckSectors(std::uint16_t startSector, std::uint16
     const std::string text = command.responseText();
     number = hexToUInt32(text.substr(std::min<std::size_t>(1, text.size()), 5));
     // An answer without its data block leaves the checksum digits and the CR in the response;
-    // a checksum that starts with 0 must not read as "blank".
-    const bool wholeBlock =
-        text.size() == kBlankCheckLength && text.find('\r') == std::string::npos;
+    // a checksum that starts with 0 must not read as "blank". Only a '$' line is sure to carry
+    // the whole block (it is read to expectedLength + 1 characters past the echo): after a '!'
+    // line with four or five data characters the response is still six characters long.
+    const bool wholeBlock = command.acknowledge == OrbiTableComCommand::AckData &&
+                            text.size() == kBlankCheckLength &&
+                            text.find('\r') == std::string::npos;
     return wholeBlock && text[0] == '0';
 }
 

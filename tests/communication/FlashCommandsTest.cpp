@@ -224,7 +224,7 @@ TEST_F(FlashCommands, BlankCheckReadsFlagAndNumber) {
 TEST_F(FlashCommands, BlankCheckNeedsTheWholeDataBlock) {
     // Without its data block (or with part of it) the response holds checksum digits and the
     // CR; whatever they start with, the range must not be reported blank.
-    for (const char* data : {"", "0", "0ab"}) {
+    for (const char* data : {"", "0", "0ab", "0abc", "0abcd"}) {
         table->answerCode("u3", answer(std::string(":!u30") + data) + answer(":#u3"));
         std::uint32_t number = 0;
         EXPECT_FALSE(flash->blankCheckSectors(2, 2, number)) << '"' << data << '"';
