@@ -47,7 +47,10 @@ bool CPnPNotificator::start(HINSTANCE newInstance, CPnPNotifyHandler* newHandler
         thread =
             reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &threadMain, this, 0, nullptr));
         if (thread != nullptr && startupEvent != nullptr) {
-            windowUp = WaitForSingleObject(startupEvent, kStartupWaitMs) == WAIT_OBJECT_0;
+            // The thread signals also when it could not make its window; only a window that is
+            // up counts as started.
+            windowUp = WaitForSingleObject(startupEvent, kStartupWaitMs) == WAIT_OBJECT_0 &&
+                       window != nullptr;
         }
         if (startupEvent != nullptr) CloseHandle(startupEvent);
         startupEvent = nullptr;

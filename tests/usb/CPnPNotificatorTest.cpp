@@ -77,6 +77,18 @@ TEST_F(CPnPNotificatorTest, RefusesNullArgumentsAndSecondStart) {
     EXPECT_FALSE(notificator.registerInterface(GUID_DEVINTERFACE_USB_DEVICE));
 }
 
+TEST_F(CPnPNotificatorTest, StartWithoutAWindowReportsFailure) {
+    // The window class is taken while the first notificator runs, so the second thread can
+    // make no window: its start must not claim success.
+    CPnPNotificator first;
+    ASSERT_TRUE(first.start(instance, &handler));
+    CPnPNotificator second;
+    EXPECT_FALSE(second.start(instance, &handler));
+    EXPECT_FALSE(second.registerInterface(GUID_DEVINTERFACE_USB_DEVICE));
+    EXPECT_TRUE(second.stop());
+    EXPECT_TRUE(first.registerInterface(GUID_DEVINTERFACE_USB_DEVICE));
+}
+
 TEST_F(CPnPNotificatorTest, StopWithoutStartSucceeds) {
     CPnPNotificator notificator;
     EXPECT_TRUE(notificator.stop());
