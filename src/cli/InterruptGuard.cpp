@@ -21,6 +21,10 @@ InterruptGuard::InterruptGuard() {
     interruptCount = 0;
     struct sigaction action {};
     action.sa_handler = &InterruptGuard::onInterrupt;
+    // A warned-about Ctrl-C must not break what is running: a read or a write that it
+    // interrupts (progress lines to a pipe or a slow terminal) resumes instead of failing
+    // with EINTR, which would leave the output stream failed for the rest of the update.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
 }
