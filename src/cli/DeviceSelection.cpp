@@ -1,6 +1,9 @@
 #include "cli/DeviceSelection.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "simulator/SimulatorEnvironment.h"
 #include "usb/DeviceDiscovery.h"
@@ -30,9 +33,24 @@ DeviceSelection::DeviceSelection(const QCommandLineParser& parser)
     : requestedPath(parser.value("device")), assumeYes(parser.isSet("yes")) {
     // An explicit ORBIZO3_SIMULATOR (a number of tables) wins over --simulate's single table.
     if (parser.isSet("simulate")) ::setenv(kSimulatorVariable, "1", 0);
-    if (parser.isSet("trace"))
-        ::setenv(kTraceVariable, parser.value("trace").toLocal8Bit().constData(), 1);
+    if (parser.isSet("trace")) {
+        const QString trace = parser.value("trace");
+        const QByteArray tracePath = trace.toLocal8Bit();
+        if (std::FILE* file = std::fopen(tracePath.constData(), "a")) {
+            std::fclose(file);
+        } else {
+            traceProblem = QString("Cannot write USB trace file '%1': %2")
+                               .arg(trace, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        ::setenv(kTraceVariable, tracePath.constData(), 1);
+    }
     if (std::getenv(kSimulatorVariable)) plugSimulatedTables();
+}
+
+bool DeviceSelection::usable(std::ostream& err) const {
+    if (traceProblem.isEmpty()) return true;
+    err << traceProblem.toStdString() << std::endl;
+    return false;
 }
 
 QStringList DeviceSelection::presentTables() const {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <ostream>
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -33,11 +34,16 @@ public:
 
     bool confirmed() const { return assumeYes; }
 
+    // False, after saying why on `err`, when the commands must not go on: a --trace file that
+    // cannot be written (the trace itself would quietly leave it out).
+    bool usable(std::ostream& err) const;
+
 private:
     static void plugSimulatedTables();
 
     QString requestedPath;
     bool assumeYes = false;
+    QString traceProblem;
 };
 
 }  // namespace Cli

@@ -29,6 +29,7 @@ QString InfoCommand::checkArguments(const QStringList& arguments) const {
 int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
                      std::ostream& err) {
     const DeviceSelection selection(parser);
+    if (!selection.usable(err)) return Failed;
     try {
         DeviceConnection connection(selection.devicePath());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);

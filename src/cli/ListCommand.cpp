@@ -31,6 +31,7 @@ QString ListCommand::checkArguments(const QStringList& arguments) const {
 int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
                      std::ostream& err) {
     const DeviceSelection selection(parser);
+    if (!selection.usable(err)) return Failed;
     const QStringList paths = selection.presentTables();
     if (paths.isEmpty()) {
         out << QObject::tr("No OrbiZo3 connected").toStdString() << "\n";

@@ -56,6 +56,7 @@ QString UpdateCommand::checkArguments(const QStringList& arguments) const {
 int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
                        std::ostream& out, std::ostream& err) {
     const DeviceSelection selection(parser);
+    if (!selection.usable(err)) return Failed;
     const bool customFirmware = !arguments.isEmpty();
     QFile file(customFirmware ? arguments.first() : QString(kEmbeddedFirmware));
     if (!file.open(QIODevice::ReadOnly)) {

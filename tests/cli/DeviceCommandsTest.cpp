@@ -107,6 +107,18 @@ TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {
                     .contains(QRegularExpression(" OUT 02 6 3b6131[0-9a-f]{4}0d\n")));
 }
 
+TEST_F(DeviceCommands, UnwritableTraceFileIsRefusedBeforeTheTableIsTouched) {
+    const QString trace = dir.filePath("no-such-directory/usb.trace");
+    for (const QStringList& command :
+         {QStringList{"list"}, QStringList{"info"}, QStringList{"update", "--yes"}}) {
+        const Outcome o = run(QStringList{"--simulate", "--trace", trace} + command);
+        EXPECT_EQ(o.exitCode, 1) << command.join(' ').toStdString();
+        EXPECT_TRUE(o.err.startsWith("Cannot write USB trace file '" + trace + "': "))
+            << o.err.toStdString();
+        EXPECT_EQ(o.out, "") << command.join(' ').toStdString();
+    }
+}
+
 TEST_F(DeviceCommands, WithoutAnyTableNothingIsConnected) {
     const Outcome list = run({"list"});
     EXPECT_EQ(list.exitCode, 0);
