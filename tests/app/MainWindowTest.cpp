@@ -1,5 +1,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -277,6 +279,37 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
     EXPECT_EQ(0, countInLog(QStringLiteral("color:#008000")));
     ASSERT_EQ(1u, answerer.boxes().size());
     EXPECT_EQ(QStringLiteral("<i>Caption</i>"), answerer.boxes()[0].text);
+}
+
+TEST_F(WindowTest, MenusAndAboutBox) {
+    openWindow();
+    const struct {
+        const char* menu;
+        const char* entry;
+    } menus[] = {{"&File", "E&xit"}, {"&Service", "&Update OrbiZo3 firmware"}, {"&Help", "&About"}};
+    const QList<QAction*> bar = window->menuBar()->actions();
+    ASSERT_EQ(3, bar.size());
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(menus[i].menu);
+        EXPECT_EQ(QString::fromLatin1(menus[i].menu), bar[i]->text());
+        ASSERT_NE(nullptr, bar[i]->menu());
+        const QList<QAction*> entries = bar[i]->menu()->actions();
+        ASSERT_EQ(1, entries.size());
+        EXPECT_EQ(QString::fromLatin1(menus[i].entry), entries[0]->text());
+        EXPECT_TRUE(entries[0]->shortcut().isEmpty());
+    }
+
+    MessageBoxAnswerer answerer;
+    action("&About")->trigger();
+    ASSERT_EQ(1u, answerer.boxes().size());
+    EXPECT_EQ(QStringLiteral("About OrbiZo3 Firmware Updater"), answerer.boxes()[0].title);
+    const QStringList lines = answerer.boxes()[0].text.split(QLatin1Char('\n'));
+    ASSERT_EQ(4, lines.size());
+    EXPECT_EQ(QStringLiteral("OrbiZo3 Firmware Updater Version: 1.0.80 Build (0)"), lines[0]);
+    EXPECT_EQ(QStringLiteral("Firmware Version: 1.09"), lines[1]);
+    EXPECT_TRUE(lines[2].isEmpty());
+    EXPECT_TRUE(lines[3].contains(QStringLiteral("2005-"))) << lines[3].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("Korvane. All rights reserved.")));
 }
 
 TEST_F(WindowTest, ProgressAnimationStepsOnAndStartsOverAboveNinety) {

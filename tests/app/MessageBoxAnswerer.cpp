@@ -22,6 +22,7 @@ void MessageBoxAnswerer::poll() {
         if (!box || !box->isVisible()) continue;
 
         Box shown;
+        shown.title = box->windowTitle();
         shown.text = box->text();
         shown.informativeText = box->informativeText();
         shown.buttons = box->standardButtons();

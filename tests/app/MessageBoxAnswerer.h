@@ -17,6 +17,7 @@ class MessageBoxAnswerer : public QObject {
 
 public:
     struct Box {
+        QString title;
         QString text;
         QString informativeText;
         QMessageBox::StandardButtons buttons;

@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 #include "ControllerSignalLog.h"
 #include "GuiTest.h"
@@ -70,6 +71,34 @@ TEST_F(UpdaterControllerTest, TableInItsBootloaderShowsNoVersion) {
     ASSERT_TRUE(waitForArrivals(1));
     EXPECT_EQ((QStringList{"OZ3T000020", "-"}), log->arrivals[0]);
     EXPECT_TRUE(controller->canUpdate());
+}
+
+// A table that does not answer its identification is still the selected one: the failure is
+// shown, the table may be updated, a second table does not take over and its own departure
+// clears the selection.
+TEST_F(UpdaterControllerTest, FailedIdentificationIsShownAndKeepsTheTableSelected) {
+    auto table = Korvane::Simulator::SimulatedTable::create("OZ3T000026");
+    // The connection's opening query succeeds, the identification's own is refused.
+    table->inject(Fault::nak("a1", 2));
+    table->plug();
+    tables.push_back(table);
+    createController();
+    controller->checkConnectedDevice();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log->errors.empty(); }, kDeadlineMs));
+    EXPECT_TRUE(log->arrivals.empty());
+    EXPECT_EQ(QStringLiteral("Can't get Firmware version"), log->errors[0].value(0));
+    EXPECT_EQ(QStringLiteral("Please disconnect and reconnect the OrbiZo3 and try it again."),
+              log->errors[0].value(1));
+    EXPECT_FALSE(log->errors[0].value(2).isEmpty()) << "the cause is kept";
+    EXPECT_TRUE(controller->canUpdate());
+
+    plugTable("OZ3T000027");
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50);
+    EXPECT_TRUE(log->arrivals.empty());
+    table->unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log->departures == 1; }, kDeadlineMs));
+    EXPECT_FALSE(controller->canUpdate());
 }
 
 TEST_F(UpdaterControllerTest, SecondUpdateIsRefusedWhileTheFirstRuns) {
