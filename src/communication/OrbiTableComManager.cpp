@@ -58,6 +58,9 @@ OrbiTableComManager::OrbiTableComManager(const std::string& devicePath)
 }
 
 OrbiTableComManager::~OrbiTableComManager() {
+    // The container's function-backed properties call into the groups and this manager; a
+    // container that outlives them answers "not found" instead of reaching freed objects.
+    properties->setActive(false);
     info.reset();
     motors.reset();
     misc.reset();

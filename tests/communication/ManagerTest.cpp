@@ -68,6 +68,14 @@ TEST_F(Manager, KeySetDependsOnTheVersionWord) {
     EXPECT_EQ(props->keys(), sorted);
 }
 
+TEST_F(Manager, ContainerKeptPastTheManagerFindsNothing) {
+    open("0107");
+    manager.reset();
+    const auto e = thrownBy([&] { props->getValue<unsigned int>("44423"); });
+    EXPECT_EQ(e.code, ErrorCode::PropertyNotFound);
+    EXPECT_STREQ(e.what(), "Property \"44423\" not found");
+}
+
 TEST_F(Manager, IdentityAndVersionValues) {
     open("0109");
     EXPECT_EQ(props->getValue<std::string>("44401"), devicePathFor(table->instanceId()));
