@@ -40,6 +40,8 @@ public:
     // Resets the converter, purges its buffers and sets divisor 52 and 8N1; then, unless
     // latencyTimerMs is kKeepConverterLatencyTimer, sets the latency timer (vendor request 9).
     // A failed latency request is logged and not an error: the converter keeps its own 16 ms.
+    // A stalled one is not seen at all (the device reports requests without a data stage as
+    // done), so reads are then budgeted for the value asked for and last longer.
     void configure(std::uint8_t latencyTimerMs = kDefaultLatencyTimerMs);
     // Up to count payload bytes; fewer when the attempts run out (one per latency period of
     // timeoutMs, the converter's 16 ms unless configure set another, at least 5, each bulk
