@@ -13,6 +13,11 @@ void CommandDispatcher::addGlobalOption(const QCommandLineOption& option) {
     globalOptions.push_back(option);
 }
 
+void CommandDispatcher::setGlobalOptionCheck(
+    std::function<QString(const QCommandLineParser&)> check) {
+    globalOptionCheck = std::move(check);
+}
+
 void CommandDispatcher::addCommand(std::unique_ptr<CliCommand> command) {
     commands.push_back(std::move(command));
 }
@@ -52,7 +57,8 @@ int CommandDispatcher::runCommand(CliCommand& command, const QStringList& argume
     }
     // The first positional argument is the command's name.
     const QStringList commandArguments = parser.positionalArguments().mid(1);
-    const QString problem = command.checkArguments(commandArguments);
+    QString problem = globalOptionCheck ? globalOptionCheck(parser) : QString();
+    if (problem.isEmpty()) problem = command.checkArguments(commandArguments);
     if (!problem.isEmpty()) return usageError(problem, parser, err);
     return command.run(parser, commandArguments, out, err);
 }

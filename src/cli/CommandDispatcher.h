@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -23,6 +24,9 @@ public:
     explicit CommandDispatcher(const QString& description);
 
     void addGlobalOption(const QCommandLineOption& option);
+    // Judges the global options' values once a command line has been parsed: empty when they
+    // are usable, else the problem, which makes the run a usage error.
+    void setGlobalOptionCheck(std::function<QString(const QCommandLineParser&)> check);
     void addCommand(std::unique_ptr<CliCommand> command);
 
     // `arguments` as QCoreApplication::arguments() gives them, the program first.
@@ -40,6 +44,7 @@ private:
 
     QString description;
     std::vector<QCommandLineOption> globalOptions;
+    std::function<QString(const QCommandLineParser&)> globalOptionCheck;
     std::vector<std::unique_ptr<CliCommand>> commands;
 };
 

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "firmware/DeviceConnection.h"
 #include "simulator/SimulatorEnvironment.h"
+#include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
@@ -17,6 +19,27 @@ namespace Cli {
 namespace {
 const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
 const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
+const char* const kLatencyOption = "latency-timer";
+const char* const kNoLatencyOption = "no-latency-timer";
+
+// Decimal milliseconds from 1 to 255, nothing else.
+bool parseLatencyTimer(const QString& text, std::uint8_t& milliseconds) {
+    if (text.isEmpty() || text.size() > 3) return false;
+    for (const QChar c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    const unsigned value = text.toUInt();
+    if (value < 1 || value > 255) return false;
+    milliseconds = static_cast<std::uint8_t>(value);
+    return true;
+}
+
+std::uint8_t latencyTimerOf(const QCommandLineParser& parser) {
+    if (parser.isSet(kNoLatencyOption)) return USB::kKeepConverterLatencyTimer;
+    std::uint8_t milliseconds = USB::kDefaultLatencyTimerMs;
+    if (parser.isSet(kLatencyOption)) parseLatencyTimer(parser.value(kLatencyOption), milliseconds);
+    return milliseconds;
+}
 }  // namespace
 
 QList<QCommandLineOption> DeviceSelection::globalOptions() {
@@ -26,11 +49,29 @@ QList<QCommandLineOption> DeviceSelection::globalOptions() {
         QCommandLineOption("simulate", "Talk to a simulated OrbiZo3 instead of USB."),
         QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
         QCommandLineOption("yes", "Answer every confirmation question with yes."),
+        QCommandLineOption(kLatencyOption,
+                           "Latency timer of the table's USB converter, 1 to 255 milliseconds "
+                           "(default: 2).",
+                           "MS"),
+        QCommandLineOption(kNoLatencyOption,
+                           "Leave the converter's latency timer at its own 16 milliseconds."),
     };
+}
+
+QString DeviceSelection::optionProblem(const QCommandLineParser& parser) {
+    if (!parser.isSet(kLatencyOption)) return QString();
+    if (parser.isSet(kNoLatencyOption))
+        return "--latency-timer and --no-latency-timer exclude each other.";
+    std::uint8_t unused = 0;
+    if (!parseLatencyTimer(parser.value(kLatencyOption), unused))
+        return "--latency-timer takes 1 to 255 milliseconds, not '" + parser.value(kLatencyOption) +
+               "'.";
+    return QString();
 }
 
 DeviceSelection::DeviceSelection(const QCommandLineParser& parser)
     : requestedPath(parser.value("device")), assumeYes(parser.isSet("yes")) {
+    DeviceConnection::setLatencyTimer(latencyTimerOf(parser));
     // An explicit ORBIZO3_SIMULATOR (a number of tables) wins over --simulate's single table.
     if (parser.isSet("simulate")) ::setenv(kSimulatorVariable, "1", 0);
     if (parser.isSet("trace")) {

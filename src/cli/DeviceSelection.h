@@ -17,13 +17,19 @@ namespace Cli {
 //   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1
 //   --trace FILE    every USB transfer appended to FILE, as with ORBIZO3_USB_TRACE=FILE
 //   --yes           no confirmation questions
+//   --latency-timer MS   the converter's latency timer set at every connection, 1-255 (2)
+//   --no-latency-timer   no latency request: the converter keeps its own 16 ms
 //
 // Constructing a selection applies --simulate and --trace to the environment, which must
 // happen before the process first uses the USB host, and then plugs the simulated tables when
-// the simulated bus is selected (once per process).
+// the simulated bus is selected (once per process). It also sets the latency timer of the
+// connections the process makes from then on.
 class DeviceSelection {
 public:
     static QList<QCommandLineOption> globalOptions();
+    // Empty when the global options' values are usable; otherwise what is wrong (a usage
+    // error).
+    static QString optionProblem(const QCommandLineParser& parser);
 
     explicit DeviceSelection(const QCommandLineParser& parser);
 

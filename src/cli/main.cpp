@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     CommandDispatcher dispatcher("OrbiZo3 firmware updater for scripts and service benches.");
     for (const QCommandLineOption& option : DeviceSelection::globalOptions())
         dispatcher.addGlobalOption(option);
+    dispatcher.setGlobalOptionCheck(&DeviceSelection::optionProblem);
     dispatcher.addCommand(std::make_unique<ListCommand>());
     dispatcher.addCommand(std::make_unique<InfoCommand>());
     dispatcher.addCommand(std::make_unique<UpdateCommand>(std::cin));

@@ -35,12 +35,12 @@ Series toSeries(const std::vector<std::int32_t>& values) {
 
 }  // namespace
 
-OrbiTableComManager::OrbiTableComManager(const std::string& devicePath)
+OrbiTableComManager::OrbiTableComManager(const std::string& devicePath, std::uint8_t latencyTimerMs)
     : devicePath(devicePath), properties(boost::make_shared<Properties>("OrbiTableComManager")) {
     link = boost::make_shared<USB::SerialUSB>();
     link->open(devicePath);
     link->purgeInput();
-    link->configure();
+    link->configure(latencyTimerMs);
 
     info = boost::make_shared<OrbiTableComInfo>(link, properties);
     motors = boost::make_shared<OrbiTableComMotors>(link, properties);

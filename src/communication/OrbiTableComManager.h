@@ -7,6 +7,8 @@
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include "usb/ConverterLatency.h"
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -36,9 +38,11 @@ class OrbiTableComMotors;
 // function-backed properties may be used only while the manager lives. One thread at a time.
 class OrbiTableComManager : private boost::noncopyable {
 public:
-    // Opens the link (open, purge input, configure), creates the groups and reads the version.
+    // Opens the link (open, purge input, configure with the converter's latency timer in ms,
+    // or USB::kKeepConverterLatencyTimer), creates the groups and reads the version.
     // Every failure leaves by its exception; nothing created so far survives.
-    explicit OrbiTableComManager(const std::string& devicePath);
+    explicit OrbiTableComManager(const std::string& devicePath,
+                                 std::uint8_t latencyTimerMs = USB::kDefaultLatencyTimerMs);
     ~OrbiTableComManager();
 
     boost::shared_ptr<OrbiTableComInfo> infoGroup() const { return info; }

@@ -1,11 +1,13 @@
 #include "firmware/DeviceConnection.h"
 
 #include <QObject>
+#include <atomic>
 #include <boost/make_shared.hpp>
 
 #include "communication/OrbiTableComManager.h"
 #include "firmware/OrbiTableFlashDataHandle.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
+#include "usb/ConverterLatency.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
@@ -14,6 +16,19 @@ using Korvane::DeviceDriver::OrbiZo::OrbiTableFlashDataHandle;
 using Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
 using Korvane::Utilities::KorvaneException;
+
+namespace {
+std::atomic<std::uint8_t> latencyTimerMs{
+    Korvane::DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs};
+}  // namespace
+
+void DeviceConnection::setLatencyTimer(std::uint8_t milliseconds) {
+    latencyTimerMs = milliseconds;
+}
+
+std::uint8_t DeviceConnection::latencyTimer() {
+    return latencyTimerMs;
+}
 
 DeviceConnection::DeviceConnection(const QString& devicePath) : devicePath(devicePath) {}
 
@@ -39,7 +54,8 @@ void DeviceConnection::connect() {
         throw MessageException(QObject::tr("No OrbiZo3 connected"),
                                QObject::tr("Connect an OrbiZo3 instrument."));
     try {
-        auto newManager = boost::make_shared<OrbiTableComManager>(devicePath.toStdString());
+        auto newManager =
+            boost::make_shared<OrbiTableComManager>(devicePath.toStdString(), latencyTimer());
         auto newFlashDataHandle = boost::make_shared<OrbiTableFlashDataHandle>(newManager);
         auto newFirmwareHandle = boost::make_shared<OrbiZo3FirmwareHandle>(newManager);
         managerPart = std::move(newManager);

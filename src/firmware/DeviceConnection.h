@@ -3,6 +3,7 @@
 #include <QString>
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -44,6 +45,12 @@ public:
     FirmwareHandlePtr firmwareHandle();
 
     bool isConnected() const { return managerPart != nullptr; }
+
+    // The converter latency timer (ms, 1-255) that connections made from now on set, or
+    // USB::kKeepConverterLatencyTimer for none; USB::kDefaultLatencyTimerMs until changed.
+    // Process-wide, for a program's start-up (the command-line tool's options); any thread.
+    static void setLatencyTimer(std::uint8_t milliseconds);
+    static std::uint8_t latencyTimer();
 
 private:
     void connect();

@@ -14,6 +14,8 @@ constexpr std::uint8_t kRequestModem = 1;
 constexpr std::uint8_t kRequestFlow = 2;
 constexpr std::uint8_t kRequestDivisor = 3;
 constexpr std::uint8_t kRequestFormat = 4;
+constexpr std::uint8_t kRequestLatencyTimer = 9;
+constexpr std::uint16_t kMaxLatencyTimerMs = 255;
 constexpr std::uint8_t kStatus0 = 0x01;
 constexpr std::uint8_t kStatus1 = 0x60;
 
@@ -23,11 +25,13 @@ void SerialConverter::reset() {
     queue.clear();
     divisor = 0;
     format = 0;
+    latencyTimerMs = 0;
 }
 
 void SerialConverter::clearFaults() {
     statusBitClearReads = 0;
     oneBytePacket = false;
+    latencyRequestRefused = false;
 }
 
 bool SerialConverter::control(const Platform::UsbSetupPacket& setup) {
@@ -48,6 +52,11 @@ bool SerialConverter::control(const Platform::UsbSetupPacket& setup) {
         case kRequestFormat:
             format = setup.value;
             return true;
+        case kRequestLatencyTimer:
+            if (latencyRequestRefused || setup.value == 0 || setup.value > kMaxLatencyTimerMs)
+                return false;
+            latencyTimerMs = static_cast<std::uint8_t>(setup.value);
+            return true;
         default:
             return false;
     }
@@ -59,6 +68,10 @@ bool SerialConverter::configured() const {
 
 std::chrono::microseconds SerialConverter::byteTime(const TimingModel& timing) const {
     return timing.enabled ? TimingModel::byteTime(divisor) : std::chrono::microseconds(0);
+}
+
+std::chrono::microseconds SerialConverter::latency(const TimingModel& timing) const {
+    return latencyTimerMs == 0 ? timing.latency : std::chrono::milliseconds(latencyTimerMs);
 }
 
 SerialConverter::Clock::time_point SerialConverter::send(const std::string& bytes,
@@ -109,7 +122,8 @@ SerialConverter::Clock::time_point SerialConverter::replyTime(Clock::time_point 
                                                               Clock::time_point now,
                                                               const TimingModel& timing) const {
     const std::size_t ready = readyBytes(now);
-    const Clock::time_point latencyEnd = requested + timing.latency;
+    const std::chrono::microseconds held = latency(timing);
+    const Clock::time_point latencyEnd = requested + held;
     Clock::time_point next;
     if (!timing.enabled) {
         if (ready > 0 || !readyTime(1, next)) return now;
@@ -117,7 +131,7 @@ SerialConverter::Clock::time_point SerialConverter::replyTime(Clock::time_point 
     }
     if (ready >= kPayloadPerPacket) return now;
     Clock::time_point firstReady;
-    if (ready > 0 && readyTime(1, firstReady) && firstReady + timing.latency <= now) return now;
+    if (ready > 0 && readyTime(1, firstReady) && firstReady + held <= now) return now;
     if (readyTime(kPayloadPerPacket, next)) {
         return std::min(latencyEnd, next);
     }

@@ -3,8 +3,10 @@
 // The table's USB serial converter. Five vendor requests set it up (request 0: reset, purge
 // RX, purge TX by value 0, 1, 2; request 3: baud divisor; request 4: data format); only with
 // divisor 0x34 and format 0x0008 (8N1) does the table understand the host, before that the
-// host's bytes are lost. The table's output waits in a queue and leaves on bulk-in in packets
-// of at most 64 bytes, each led by two status bytes (0x01 0x60: bit 0 of the first set).
+// host's bytes are lost. Request 9 sets the latency timer (value: 1-255 ms; other values
+// stall); until then the timing model's latency applies (16 ms). The table's output waits in a
+// queue and leaves on bulk-in in packets of at most 64 bytes, each led by two status bytes
+// (0x01 0x60: bit 0 of the first set).
 //
 // Not thread-safe; the table serialises.
 
@@ -28,13 +30,16 @@ public:
     static constexpr std::uint16_t kDivisor = 0x0034;
     static constexpr std::uint16_t kFormat = 0x0008;
 
-    // Unconfigured, nothing queued (power-on, and every open of the device).
+    // Unconfigured, latency timer back at the model's, nothing queued (power-on, and every
+    // open of the device).
     void reset();
     // A control request addressed to the converter; false stalls it.
     bool control(const Platform::UsbSetupPacket& setup);
     bool configured() const;
     // Time of one byte on the serial line; 0 while the timing model is off.
     std::chrono::microseconds byteTime(const TimingModel& timing) const;
+    // How long a short packet is held back: the value request 9 set, else the model's.
+    std::chrono::microseconds latency(const TimingModel& timing) const;
 
     // Queues bytes for the host. The first goes onto the line at `at`, or after what is
     // queued before it; each takes `byteTime`. Returns when the last byte is through.
@@ -52,6 +57,8 @@ public:
 
     void clearStatusBit(unsigned reads) { statusBitClearReads = reads; }
     void oneByteLastPacket() { oneBytePacket = true; }
+    // A converter without the latency request: request 9 stalls whatever its value.
+    void refuseLatencyTimer(bool refuse) { latencyRequestRefused = refuse; }
     void clearFaults();
 
 private:
@@ -73,8 +80,10 @@ private:
     std::deque<Chunk> queue;
     std::uint16_t divisor = 0;
     std::uint16_t format = 0;
+    std::uint8_t latencyTimerMs = 0;  // 0: not set since the last reset
     unsigned statusBitClearReads = 0;
     bool oneBytePacket = false;
+    bool latencyRequestRefused = false;
 };
 
 }  // namespace Simulator

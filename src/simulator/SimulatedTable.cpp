@@ -134,6 +134,11 @@ void SimulatedTable::clearStatusBit(unsigned reads) {
     converter.clearStatusBit(reads);
 }
 
+void SimulatedTable::refuseLatencyTimer(bool refuse) {
+    std::lock_guard<std::mutex> lock(mutex);
+    converter.refuseLatencyTimer(refuse);
+}
+
 void SimulatedTable::clearFaults() {
     std::lock_guard<std::mutex> lock(mutex);
     faults.clear();

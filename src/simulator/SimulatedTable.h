@@ -82,6 +82,10 @@ public:
     void oneByteLastPacket();
     // The next n bulk-in reads (empty ones included) carry status byte 0 with bit 0 clear.
     void clearStatusBit(unsigned reads);
+    // The converter stalls its latency-timer request (9) from now on, as one without it would,
+    // and keeps holding short packets for the model's latency. Survives resets and replugs;
+    // clearFaults ends it.
+    void refuseLatencyTimer(bool refuse = true);
     void clearFaults();
 
     // --- Timing ---

@@ -24,7 +24,8 @@ constexpr std::uint32_t kPacketPayload = kPacketSize - kStatusBytes;
 constexpr std::uint8_t kStatusDataBit = 0x01;
 constexpr std::int32_t kPurgeAttempts = 10;
 constexpr std::int32_t kMinimumReadAttempts = 5;
-constexpr std::uint32_t kMillisecondsPerAttempt = 16;
+constexpr std::uint8_t kLatencyTimerRequest = 9;
+constexpr int kLogWarning = 2;
 
 // The converter's start-up requests: vendor requests to the device, index 0, no data stage.
 struct ConverterRequest {
@@ -48,7 +49,8 @@ SerialUSB::SerialUSB()
       isOpen(false),
       receiveBuffer(kReceiveBufferSize, 0),
       available(0),
-      readPosition(0) {}
+      readPosition(0),
+      millisecondsPerAttempt(kConverterLatencyTimerMs) {}
 
 SerialUSB::~SerialUSB() {
     close();
@@ -60,6 +62,7 @@ void SerialUSB::open(const std::string& path) {
     device = boost::make_shared<USBDevice_WinUSB>(path);
     device->open();
     isOpen = true;
+    millisecondsPerAttempt = kConverterLatencyTimerMs;
 }
 
 void SerialUSB::close() {
@@ -80,11 +83,23 @@ void SerialUSB::purgeInput() {
     readPosition = 0;
 }
 
-void SerialUSB::configure() {
+void SerialUSB::configure(std::uint8_t latencyTimerMs) {
     requireOpen();
     for (const ConverterRequest& step : kConfigureRequests) {
         std::vector<std::uint8_t> noData;
         device->controlTransfer(step.request, step.value, 0, false, noData);
+    }
+    millisecondsPerAttempt = kConverterLatencyTimerMs;
+    if (latencyTimerMs == kKeepConverterLatencyTimer) return;
+    // Only a shorter wait for each answer hangs on this request; without it the converter
+    // works as before at its own value.
+    try {
+        std::vector<std::uint8_t> noData;
+        device->controlTransfer(kLatencyTimerRequest, latencyTimerMs, 0, false, noData);
+        millisecondsPerAttempt = latencyTimerMs;
+    } catch (const OrbiZoException& e) {
+        log(kLogWarning,
+            std::string("latency timer not set, the converter keeps its own: ") + e.what());
     }
 }
 
@@ -93,9 +108,9 @@ std::string SerialUSB::read(std::uint32_t count, std::uint32_t timeoutMs) {
     std::string result(count, '\0');
     std::uint32_t got = 0;
     std::uint32_t remaining = count;
-    // One attempt per 16 ms of time-out, rounded to the nearest, at least 5.
+    // One attempt per latency period of time-out, rounded to the nearest, at least 5.
     std::int32_t attempts = static_cast<std::int32_t>(std::max<std::uint32_t>(
-        (timeoutMs + kMillisecondsPerAttempt / 2) / kMillisecondsPerAttempt, kMinimumReadAttempts));
+        (timeoutMs + millisecondsPerAttempt / 2) / millisecondsPerAttempt, kMinimumReadAttempts));
 
     for (;;) {
         if (available > 0) {

@@ -7,6 +7,7 @@
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include "usb/ConverterLatency.h"
 #include "usb/USBDevice.h"
 #include "utilities/Loggable.h"
 
@@ -36,10 +37,15 @@ public:
     void close();
     // Reads what the table has queued (up to 10 empty attempts) and throws it away.
     void purgeInput();
-    // Resets the converter, purges its buffers and sets divisor 52 and 8N1.
-    void configure();
-    // Up to count payload bytes; fewer when the attempts run out (one per 16 ms of timeoutMs,
-    // at least 5, each bulk read waiting up to 1000 ms). Only attempts that bring no data count,
+    // Resets the converter, purges its buffers and sets divisor 52 and 8N1; then, unless
+    // latencyTimerMs is kKeepConverterLatencyTimer, sets the latency timer (vendor request 9).
+    // A failed latency request is logged and not an error: the converter keeps its own 16 ms.
+    // A stalled one is not seen at all (the device reports requests without a data stage as
+    // done), so reads are then budgeted for the value asked for and last longer.
+    void configure(std::uint8_t latencyTimerMs = kDefaultLatencyTimerMs);
+    // Up to count payload bytes; fewer when the attempts run out (one per latency period of
+    // timeoutMs, the converter's 16 ms unless configure set another, at least 5, each bulk
+    // read waiting up to 1000 ms). Only attempts that bring no data count,
     // so a steady trickle never times out. Never throws for a time-out. Payload of the last
     // attempt that did not fit is handed out first by the next read.
     std::string read(std::uint32_t count, std::uint32_t timeoutMs);
@@ -66,6 +72,9 @@ private:
     // Payload still to hand out: receiveBuffer[readPosition, readPosition + available).
     std::uint32_t available;
     std::uint32_t readPosition;
+    // A silent converter answers a bulk read with its status bytes once per latency period,
+    // so a read's time-out is budgeted in these units.
+    std::uint32_t millisecondsPerAttempt;
 };
 
 }  // namespace USB

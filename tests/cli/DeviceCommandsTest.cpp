@@ -107,6 +107,52 @@ TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {
                     .contains(QRegularExpression(" OUT 02 6 3b6131[0-9a-f]{4}0d\n")));
 }
 
+// The converter requests of the one connection `info` makes, as "request value" from the trace.
+TEST_F(DeviceCommands, LatencyTimerFollowsTheFiveConverterRequests) {
+    const QStringList five = {"00 0000", "00 0001", "00 0002", "03 0034", "04 0008"};
+    const struct {
+        QStringList options;
+        QStringList requests;
+    } cases[] = {
+        {{}, five + QStringList{"09 0002"}},
+        {{"--latency-timer", "1"}, five + QStringList{"09 0001"}},
+        {{"--latency-timer", "255"}, five + QStringList{"09 00ff"}},
+        {{"--no-latency-timer"}, five},
+    };
+    int traces = 0;
+    for (const auto& c : cases) {
+        const QString trace = dir.filePath(QString("usb%1.trace").arg(++traces));
+        const Outcome o =
+            run(QStringList{"--simulate", "--trace", trace} + c.options + QStringList{"info"});
+        ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+        QFile file(trace);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QStringList requests;
+        const QRegularExpression control(" CTRL 40 ([0-9a-f]{2}) ([0-9a-f]{4}) 0000 0$",
+                                         QRegularExpression::MultilineOption);
+        for (auto it = control.globalMatch(QString::fromLatin1(file.readAll())); it.hasNext();) {
+            const auto match = it.next();
+            requests << match.captured(1) + ' ' + match.captured(2);
+        }
+        EXPECT_EQ(requests, c.requests) << c.options.join(' ').toStdString();
+    }
+}
+
+TEST_F(DeviceCommands, LatencyTimerOutsideOneTo255IsAUsageError) {
+    for (const QString& value : QStringList{"0", "256", "-1", "2.5", "x", ""}) {
+        const Outcome o = run({"--simulate", "--latency-timer", value, "info"});
+        EXPECT_EQ(o.exitCode, 2) << value.toStdString();
+        EXPECT_TRUE(
+            o.err.startsWith("--latency-timer takes 1 to 255 milliseconds, not '" + value + "'.\n"))
+            << o.err.toStdString();
+        EXPECT_EQ(o.out, "");
+    }
+    const Outcome both = run({"--simulate", "--latency-timer", "2", "--no-latency-timer", "info"});
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_TRUE(both.err.startsWith("--latency-timer and --no-latency-timer exclude each other."))
+        << both.err.toStdString();
+}
+
 TEST_F(DeviceCommands, UnwritableTraceFileIsRefusedBeforeTheTableIsTouched) {
     const QString trace = dir.filePath("no-such-directory/usb.trace");
     for (const QStringList& command :

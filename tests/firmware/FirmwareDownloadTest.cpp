@@ -187,6 +187,14 @@ TEST_F(FirmwareDownload, TableNotInStandbyAfterTheFinalRestart) {
     EXPECT_EQ(erasedSectors(), std::vector<int>{4});
 }
 
+TEST_F(FirmwareDownload, TableThatRefusesTheLatencyTimerIsStillUpdated) {
+    table->refuseLatencyTimer();
+    updater.setFirmwareData(embeddedFirmware());
+    ASSERT_TRUE(updater.downloadFirmware());
+    EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(versionReadBack(), 0x0109);
+}
+
 TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecovers) {
     table->powerLossInSector(6);
     updater.setFirmwareData(embeddedFirmware());

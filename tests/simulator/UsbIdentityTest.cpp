@@ -2,6 +2,7 @@
 
 #include "TableFixture.h"
 #include "platform/SimulatedUsbBus.h"
+#include "simulator/SerialConverter.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
 namespace SimulatorTest {
@@ -120,6 +121,34 @@ TEST_F(SerialConverter, ReadSmallerThanTheAnswerLeavesTheRestForTheNextRead) {
                                                   "000003e8"
                                                   "00000007"
                                                   "12345678"));
+}
+
+// What request 9 leaves the latency timer at, seen as the wait of a read when nothing is queued.
+TEST(ConverterLatencyTimer, RequestNineSetsHowLongAnEmptyReadIsHeld) {
+    using Converter = Korvane::Simulator::SerialConverter;
+    const struct {
+        const char* name;
+        bool refused;
+        std::uint16_t value;
+        bool accepted;
+        int heldMs;
+    } cases[] = {
+        {"1 ms", false, 1, true, 1},           {"2 ms", false, 2, true, 2},
+        {"255 ms", false, 255, true, 255},     {"0 stalls", false, 0, false, 16},
+        {"256 stalls", false, 256, false, 16}, {"refused", true, 2, false, 16},
+    };
+    Korvane::Simulator::TimingModel model;
+    model.enabled = true;
+    const Converter::Clock::time_point at{};
+    for (const auto& c : cases) {
+        Converter converter;
+        converter.refuseLatencyTimer(c.refused);
+        EXPECT_EQ(converter.control({0x40, 9, c.value, 0, 0}), c.accepted) << c.name;
+        EXPECT_EQ(converter.replyTime(at, at, model) - at, std::chrono::milliseconds(c.heldMs))
+            << c.name;
+        converter.reset();  // every open starts at the converter's own value again
+        EXPECT_EQ(converter.latency(model), std::chrono::milliseconds(16)) << c.name;
+    }
 }
 
 }  // namespace

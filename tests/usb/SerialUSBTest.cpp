@@ -91,20 +91,43 @@ TEST_F(SerialUSBTest, OpenOfAVanishedDeviceSucceedsAndPurgeThrowsTheReadError) {
     }
 }
 
-TEST_F(SerialUSBTest, ConfigureSendsTheFiveConverterRequestsInOrder) {
-    openLink();
-    link.configure();
-    const auto requests = device->controlRequests();
-    const std::vector<std::pair<int, int>> expected = {
+// The five start-up requests, then the latency timer (request 9) unless the converter is to
+// keep its own; a silent read of 1000 ms is then budgeted in latency periods.
+TEST_F(SerialUSBTest, ConfigureSendsTheConverterRequestsInOrder) {
+    using Korvane::DeviceDriver::OrbiZo::USB::kKeepConverterLatencyTimer;
+    const std::vector<std::pair<int, int>> five = {
         {0, 0x0000}, {0, 0x0001}, {0, 0x0002}, {3, 0x0034}, {4, 0x0008}};
-    ASSERT_EQ(expected.size(), requests.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("request " + std::to_string(i));
-        EXPECT_EQ(0x40, requests[i].setup.requestType);
-        EXPECT_EQ(expected[i].first, requests[i].setup.request);
-        EXPECT_EQ(expected[i].second, requests[i].setup.value);
-        EXPECT_EQ(0, requests[i].setup.index);
-        EXPECT_EQ(0, requests[i].setup.length);
+    const struct {
+        std::uint8_t latencyTimerMs;
+        bool sixth;
+        int silentReads;
+    } cases[] = {{2, true, 500},
+                 {1, true, 1000},
+                 {255, true, 5},
+                 {16, true, 63},
+                 {kKeepConverterLatencyTimer, false, 63}};
+    openLink();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("latency timer " + std::to_string(c.latencyTimerMs));
+        const std::size_t before = device->controlRequests().size();
+        link.configure(c.latencyTimerMs);
+        const auto all = device->controlRequests();
+        const std::vector<Korvane::Testing::ScriptedUsbDevice::ControlRecord> requests(
+            all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        auto expected = five;
+        if (c.sixth) expected.emplace_back(9, c.latencyTimerMs);
+        ASSERT_EQ(expected.size(), requests.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE("request " + std::to_string(i));
+            EXPECT_EQ(0x40, requests[i].setup.requestType);
+            EXPECT_EQ(expected[i].first, requests[i].setup.request);
+            EXPECT_EQ(expected[i].second, requests[i].setup.value);
+            EXPECT_EQ(0, requests[i].setup.index);
+            EXPECT_EQ(0, requests[i].setup.length);
+        }
+        const int readsBefore = device->bulkReads();
+        EXPECT_EQ("", link.read(10, 1000));
+        EXPECT_EQ(c.silentReads, device->bulkReads() - readsBefore);
     }
 }
 
