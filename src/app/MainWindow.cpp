@@ -13,11 +13,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSpacerItem>
-#include <QTextStream>
+#include <QLabel>
 #include <QTimer>
 
 #include "app/AppVersion.h"
 #include "app/UpdaterController.h"
+#include "platform/UsbHost.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -43,8 +44,14 @@ MainWindow::MainWindow(QWidget* parent)
       controller(new UpdaterController(this)),
       progressTimer(new QTimer(this)) {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
-                                               AppVersion::embeddedFirmwareVersionText()));
+    const bool simulated = Korvane::Platform::usesSimulatedBus();
+    QString title = QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
+                                                AppVersion::embeddedFirmwareVersionText());
+    if (simulated) title += tr(" (simulated tables)", "Window title suffix");
+    setWindowTitle(title);
+    // Serial numbers come from the tables: shown as they are, never as markup.
+    ui->snLabel->setTextFormat(Qt::PlainText);
+    ui->fwLabel->setTextFormat(Qt::PlainText);
     buildMenus();
     connectController();
     connect(ui->mPushButtonUpdate, SIGNAL(clicked()), this, SLOT(slotExecuteFirmwareDownload()));
@@ -54,7 +61,12 @@ MainWindow::MainWindow(QWidget* parent)
     ui->mImageLabel->installEventFilter(this);
     ui->customFWcheckBox->hide();
 
+    QString welcome;
+    if (simulated)
+        welcome = tr("<b>The tables shown are simulated (ORBIZO3_SIMULATOR is set); no real "
+                     "OrbiZo3 is updated.</b><br><br>");
     ui->mMessageEdit->setHtml(
+        welcome +
         tr("This utility will update the firmware of your OrbiZo3 instrument.<br><br><b>Please "
            "follow on screen instructions very carefully as a failure in the update process may "
            "render your instrument unusable.</b><br><br>If you have any questions about when or "
@@ -103,6 +115,11 @@ void MainWindow::updateControls(bool busy) {
     const bool mayUpdate = !busy && controller->canUpdate();
     updateAction->setEnabled(mayUpdate);
     ui->mPushButtonUpdate->setEnabled(mayUpdate);
+    // After an error or a success the Update button comes back as soon as a table is there and
+    // no update runs; Quit stays.
+    if (!busy && ui->mPushButtonUpdate->isHidden() && controller->hasIdleTable())
+        ui->mPushButtonUpdate->show();
+    if (mayUpdate) ui->mPushButtonUpdate->setDefault(true);
 }
 
 int MainWindow::showMessageBox(QWidget* parent, const QString& text, const QString& informativeText,
@@ -119,8 +136,12 @@ int MainWindow::showMessageBox(QWidget* parent, const QString& text, const QStri
     }
 
     QMessageBox box(parent);
+    // Texts of tables and firmware files reach the boxes: they are shown, never interpreted.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setInformativeText(informativeText);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setIconPixmap(icon);
     box.setStandardButtons(buttons);
     box.setDefaultButton(defaultButton);
@@ -222,13 +243,11 @@ void MainWindow::slotShowError(const QString& xCaption, const QString& xText,
     const QString caption =
         xCaption.isEmpty() ? tr("Firmware update failed", "MsgBox title") : xCaption;
 
-    // The texts come from firmware files and tables: they are shown, never interpreted.
-    QString line;
-    QTextStream stream(&line);
-    stream << "<font color=red><b>" << caption.toHtmlEscaped() << "<b></font>: " << Qt::endl
-           << xText.toHtmlEscaped();
-    if (!xWhat.isEmpty()) stream << "\n[" << xWhat.toHtmlEscaped() << "]";
-    stream.flush();
+    // The texts come from firmware files and tables: they are shown, never interpreted. The log
+    // is HTML, so its line breaks are <br>.
+    QString line = QStringLiteral("<font color=red><b>") + caption.toHtmlEscaped() +
+                   QStringLiteral("</b></font>:<br>") + xText.toHtmlEscaped();
+    if (!xWhat.isEmpty()) line += QStringLiteral("<br>[") + xWhat.toHtmlEscaped() + QLatin1Char(']');
     slotSilentMessage(line);
 
     showMessageBox(this, caption, xText, QMessageBox::Ok, QMessageBox::Ok,
@@ -271,6 +290,8 @@ void MainWindow::slotLaunchCustomFWUpdate(const QString& xCustomFWPath, bool xCu
         updateControls(false);
         return;
     }
+    // An earlier error or success left the bar disabled.
+    ui->mProgressBar->setEnabled(true);
     controller->startUpdate(xCustomFW);
 }
 
