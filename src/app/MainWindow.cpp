@@ -63,8 +63,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     QString welcome;
     if (simulated)
-        welcome = tr("<b>The tables shown are simulated (ORBIZO3_SIMULATOR is set); no real "
-                     "OrbiZo3 is updated.</b><br><br>");
+        welcome = tr("<b>Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.</b>"
+                     "<br><br>");
     ui->mMessageEdit->setHtml(
         welcome +
         tr("This utility will update the firmware of your OrbiZo3 instrument.<br><br><b>Please "

@@ -143,8 +143,8 @@ Bitte trennen Sie Ihren OrbiZo3 jetzt vom Computer und schließen Sie ihn wieder
         <translation> (simulierte Tische)</translation>
     </message>
     <message>
-        <source>&lt;b&gt;The tables shown are simulated (ORBIZO3_SIMULATOR is set); no real OrbiZo3 is updated.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</source>
-        <translation>&lt;b&gt;Die angezeigten Tische sind simuliert (ORBIZO3_SIMULATOR ist gesetzt); kein echter OrbiZo3 wird aktualisiert.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</translation>
+        <source>&lt;b&gt;Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</source>
+        <translation>&lt;b&gt;Simulierte Tische (ORBIZO3_SIMULATOR): Kein echter OrbiZo3 wird aktualisiert.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</translation>
     </message>
 </context>
 <context>
