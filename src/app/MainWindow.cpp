@@ -7,13 +7,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSpacerItem>
-#include <QLabel>
 #include <QTimer>
 
 #include "app/AppVersion.h"
@@ -63,8 +63,9 @@ MainWindow::MainWindow(QWidget* parent)
 
     QString welcome;
     if (simulated)
-        welcome = tr("<b>Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.</b>"
-                     "<br><br>");
+        welcome =
+            tr("<b>Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.</b>"
+               "<br><br>");
     ui->mMessageEdit->setHtml(
         welcome +
         tr("This utility will update the firmware of your OrbiZo3 instrument.<br><br><b>Please "
@@ -247,7 +248,8 @@ void MainWindow::slotShowError(const QString& xCaption, const QString& xText,
     // is HTML, so its line breaks are <br>.
     QString line = QStringLiteral("<font color=red><b>") + caption.toHtmlEscaped() +
                    QStringLiteral("</b></font>:<br>") + xText.toHtmlEscaped();
-    if (!xWhat.isEmpty()) line += QStringLiteral("<br>[") + xWhat.toHtmlEscaped() + QLatin1Char(']');
+    if (!xWhat.isEmpty())
+        line += QStringLiteral("<br>[") + xWhat.toHtmlEscaped() + QLatin1Char(']');
     slotSilentMessage(line);
 
     showMessageBox(this, caption, xText, QMessageBox::Ok, QMessageBox::Ok,

@@ -150,8 +150,7 @@ void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
         QMutexLocker guard(&stateLock);
         // Device paths name the same device in any letter case: the device search and the
         // notification service do not spell them alike.
-        if (selectedPath.isEmpty() || xPath.compare(selectedPath, Qt::CaseInsensitive) != 0)
-            return;
+        if (selectedPath.isEmpty() || xPath.compare(selectedPath, Qt::CaseInsensitive) != 0) return;
         if (updateRunning) {
             selectedLeftDuringUpdate = true;
             return;

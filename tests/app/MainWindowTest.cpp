@@ -297,8 +297,8 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
     QMetaObject::invokeMethod(window.get(), "slotSilentMessage",
                               Q_ARG(QString, QStringLiteral("next")));
     const QString shown = log()->toPlainText();
-    EXPECT_TRUE(shown.contains(QStringLiteral(
-        "<i>Caption</i>:\nline :10 < 20 & <b>\n[</font><font color=green>x]\nnext")))
+    EXPECT_TRUE(shown.contains(
+        QStringLiteral("<i>Caption</i>:\nline :10 < 20 & <b>\n[</font><font color=green>x]\nnext")))
         << shown.toStdString();
     EXPECT_EQ(0, countInLog(QStringLiteral("color:#008000")));
     const QTextCursor next = log()->document()->find(QStringLiteral("next"));
@@ -322,9 +322,11 @@ TEST_F(WindowTest, SaysWhenTheTablesAreSimulated) {
         qputenv("ORBIZO3_SIMULATOR", setting);
         EXPECT_EQ(simulated, window->windowTitle().endsWith(QStringLiteral(" (simulated tables)")))
             << window->windowTitle().toStdString();
-        EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("OrbiZo3 Firmware Updater 1.09")));
+        EXPECT_TRUE(
+            window->windowTitle().startsWith(QStringLiteral("OrbiZo3 Firmware Updater 1.09")));
         const QString firstLine = log()->toPlainText().section(QLatin1Char('\n'), 0, 0);
-        EXPECT_EQ(simulated, firstLine.startsWith(QStringLiteral("Simulated tables"))) << firstLine.toStdString();
+        EXPECT_EQ(simulated, firstLine.startsWith(QStringLiteral("Simulated tables")))
+            << firstLine.toStdString();
         signalLog.reset();
         window.reset();
     }

@@ -76,9 +76,9 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
                   QCoreApplication::translate("UpdaterThread",
                                               "<br>Start update OrbiZo3 with serial number %1",
                                               "%1 is Serial number"));
-        EXPECT_EQ(QString::fromUtf8(c.texts.failed),
-                  QCoreApplication::translate("MainWindow", "Firmware update failed",
-                                              "MsgBox title"));
+        EXPECT_EQ(
+            QString::fromUtf8(c.texts.failed),
+            QCoreApplication::translate("MainWindow", "Firmware update failed", "MsgBox title"));
         QCoreApplication::removeTranslator(&translator);
     }
 }

@@ -94,8 +94,9 @@ TEST_F(DeviceCommands, ListAndInfoShowTheTables) {
     const QString second = QString(kFirstTablePath).replace("000001", "000002");
     const Outcome info = run({"--simulate", "--device", second, "info"}, "2");
     EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
-    EXPECT_EQ(info.out, "Serial number: OZ3S000002\nFirmware version: 1.07\n"
-                        "Simulated table (ORBIZO3_SIMULATOR is set)\n");
+    EXPECT_EQ(info.out,
+              "Serial number: OZ3S000002\nFirmware version: 1.07\n"
+              "Simulated table (ORBIZO3_SIMULATOR is set)\n");
 }
 
 TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {

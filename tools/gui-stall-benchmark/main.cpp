@@ -38,9 +38,8 @@ class StallMeter {
 public:
     StallMeter() {
         timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            longest = std::max(longest, clock.restart());
-        });
+        QObject::connect(&timer, &QTimer::timeout,
+                         [this] { longest = std::max(longest, clock.restart()); });
         timer.start(kTickMs);
         clock.start();
     }
@@ -132,9 +131,7 @@ int main(int argc, char** argv) {
     bool allFinished = true;
 
     // Waits (unmeasured) for the window to settle: no box, no update, no identification.
-    const auto settled = [&] {
-        return !BoxAnswerer::boxShown() && !controller->isUpdateRunning();
-    };
+    const auto settled = [&] { return !BoxAnswerer::boxShown() && !controller->isUpdateRunning(); };
     const auto phase = [&](const char* name, const std::function<void()>& action,
                            const std::function<bool()>& done) {
         runUntil(settled);
@@ -169,7 +166,8 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, table] : arrivalsOf) {
         auto ended = arrivalEnds();
-        phase(name, [&] { table->plug(); }, ended);
+        phase(
+            name, [&] { table->plug(); }, ended);
         unplugSelected(table);
     }
 
@@ -183,10 +181,13 @@ int main(int argc, char** argv) {
         normal->plug();
         runUntil(identified);
         auto ended = arrivalEnds();
-        phase(name, [&, table = table] {
-            normal->unplug();
-            table->plug();
-        }, ended);
+        phase(
+            name,
+            [&, table = table] {
+                normal->unplug();
+                table->plug();
+            },
+            ended);
         unplugSelected(table);
     }
 
@@ -196,19 +197,24 @@ int main(int argc, char** argv) {
         runUntil(identified);
         auto left = departureSeen();
         auto ended = arrivalEnds();
-        phase("quick replug", [&] {
-            normal->unplug();
-            normal->plug();
-        }, [&] { return left() && ended(); });
+        phase(
+            "quick replug",
+            [&] {
+                normal->unplug();
+                normal->plug();
+            },
+            [&] { return left() && ended(); });
     }
 
     {
         const int before = successes.count();
-        phase("full update of the embedded firmware",
-              [&] { QMetaObject::invokeMethod(&window, "slotExecuteFirmwareDownload"); },
-              [&] { return successes.count() > before; });
+        phase(
+            "full update of the embedded firmware",
+            [&] { QMetaObject::invokeMethod(&window, "slotExecuteFirmwareDownload"); },
+            [&] { return successes.count() > before; });
     }
-    phase("departure", [&] { normal->unplug(); }, departureSeen());
+    phase(
+        "departure", [&] { normal->unplug(); }, departureSeen());
 
     {
         auto identified = arrivalEnds();
@@ -217,23 +223,25 @@ int main(int argc, char** argv) {
         const int before = errors.count();
         progress.clear();
         bool unplugged = false;
-        phase("departure during an update",
-              [&] { QMetaObject::invokeMethod(&window, "slotExecuteFirmwareDownload"); },
-              [&] {
-                  // Pulled out once the first sectors are written.
-                  if (!unplugged && !progress.isEmpty() && progress.last().at(0).toInt() >= 30) {
-                      other->unplug();
-                      unplugged = true;
-                  }
-                  return errors.count() > before;
-              });
+        phase(
+            "departure during an update",
+            [&] { QMetaObject::invokeMethod(&window, "slotExecuteFirmwareDownload"); },
+            [&] {
+                // Pulled out once the first sectors are written.
+                if (!unplugged && !progress.isEmpty() && progress.last().at(0).toInt() >= 30) {
+                    other->unplug();
+                    unplugged = true;
+                }
+                return errors.count() > before;
+            });
     }
 
     {
         auto ended = arrivalEnds();
         slow->plug();
         runUntil([&] { return slow->transcriptText().find("a1") != std::string::npos; });
-        phase("close request during a slow identification", [&] { window.close(); }, ended);
+        phase(
+            "close request during a slow identification", [&] { window.close(); }, ended);
     }
 
     Korvane::Platform::SimulatedUsbBus::instance().unplugAll();

@@ -60,8 +60,7 @@ int main(int argc, char** argv) {
     window->show();
     QTranslator german;
     const auto tableShown = [&] {
-        return window->findChild<QLabel*>(QStringLiteral("snLabel"))->text() !=
-               QLatin1String("-");
+        return window->findChild<QLabel*>(QStringLiteral("snLabel"))->text() != QLatin1String("-");
     };
     bool ok = true;
     enum class Step { WaitForTable, Updating, Updated, ErrorBox, German, WaitForGermanTable };
@@ -81,41 +80,41 @@ int main(int argc, char** argv) {
             return;
         }
         switch (step) {
-        case Step::WaitForTable:
-            if (!tableShown()) return;
-            ok = save(window.get(), out, "orbizo3-fwupdater-window.png") && ok;
-            step = Step::Updating;
-            QMetaObject::invokeMethod(window.get(), "slotExecuteFirmwareDownload",
-                                      Qt::QueuedConnection);
-            return;
-        case Step::Updating:
-            return;
-        case Step::Updated:
-            ok = save(window.get(), out, "orbizo3-fwupdater-updated.png") && ok;
-            step = Step::ErrorBox;
-            QMetaObject::invokeMethod(
-                window.get(), "slotShowError", Qt::QueuedConnection, Q_ARG(QString, QString()),
-                Q_ARG(QString, QStringLiteral("The table answered <b>E7</b> for sector "
-                                              "<font color=red>5</font>.")),
-                Q_ARG(QString, QString()));
-            return;
-        case Step::ErrorBox:
-            return;
-        case Step::German:
-            // The error box has returned: the window may go.
-            window.reset();
-            ok = UpdaterApplication::installTranslation(application, german,
-                                                        QStringLiteral("de_DE")) &&
-                 ok;
-            window = std::make_unique<MainWindow>();
-            window->show();
-            step = Step::WaitForGermanTable;
-            return;
-        case Step::WaitForGermanTable:
-            if (!tableShown()) return;
-            ok = save(window.get(), out, "orbizo3-fwupdater-window-de.png") && ok;
-            application.exit(0);
-            return;
+            case Step::WaitForTable:
+                if (!tableShown()) return;
+                ok = save(window.get(), out, "orbizo3-fwupdater-window.png") && ok;
+                step = Step::Updating;
+                QMetaObject::invokeMethod(window.get(), "slotExecuteFirmwareDownload",
+                                          Qt::QueuedConnection);
+                return;
+            case Step::Updating:
+                return;
+            case Step::Updated:
+                ok = save(window.get(), out, "orbizo3-fwupdater-updated.png") && ok;
+                step = Step::ErrorBox;
+                QMetaObject::invokeMethod(
+                    window.get(), "slotShowError", Qt::QueuedConnection, Q_ARG(QString, QString()),
+                    Q_ARG(QString, QStringLiteral("The table answered <b>E7</b> for sector "
+                                                  "<font color=red>5</font>.")),
+                    Q_ARG(QString, QString()));
+                return;
+            case Step::ErrorBox:
+                return;
+            case Step::German:
+                // The error box has returned: the window may go.
+                window.reset();
+                ok = UpdaterApplication::installTranslation(application, german,
+                                                            QStringLiteral("de_DE")) &&
+                     ok;
+                window = std::make_unique<MainWindow>();
+                window->show();
+                step = Step::WaitForGermanTable;
+                return;
+            case Step::WaitForGermanTable:
+                if (!tableShown()) return;
+                ok = save(window.get(), out, "orbizo3-fwupdater-window-de.png") && ok;
+                application.exit(0);
+                return;
         }
     });
     poll.start(200);
