@@ -29,6 +29,11 @@ const char* const kFailOverlay = ":/Resources/FWIconFail.png";
 const char* const kPassOverlay = ":/Resources/FWIconPass.png";
 const char* const kWarningOverlay = ":/Resources/FWIconWarning.png";
 
+// A text for the HTML log: shown as it is, its line breaks kept.
+QString logText(const QString& text) {
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
+
 constexpr int kBoxIconSize = 64;
 constexpr int kBoxMinimumWidth = 366;
 constexpr int kAnimationIntervalMs = 250;
@@ -120,7 +125,10 @@ void MainWindow::updateControls(bool busy) {
     // no update runs; Quit stays.
     if (!busy && ui->mPushButtonUpdate->isHidden() && controller->hasIdleTable())
         ui->mPushButtonUpdate->show();
-    if (mayUpdate) ui->mPushButtonUpdate->setDefault(true);
+    if (mayUpdate) {
+        ui->mPushButtonUpdate->setDefault(true);
+        ui->mPushButtonQuit->setDefault(false);
+    }
 }
 
 int MainWindow::showMessageBox(QWidget* parent, const QString& text, const QString& informativeText,
@@ -246,10 +254,9 @@ void MainWindow::slotShowError(const QString& xCaption, const QString& xText,
 
     // The texts come from firmware files and tables: they are shown, never interpreted. The log
     // is HTML, so its line breaks are <br>.
-    QString line = QStringLiteral("<font color=red><b>") + caption.toHtmlEscaped() +
-                   QStringLiteral("</b></font>:<br>") + xText.toHtmlEscaped();
-    if (!xWhat.isEmpty())
-        line += QStringLiteral("<br>[") + xWhat.toHtmlEscaped() + QLatin1Char(']');
+    QString line = QStringLiteral("<font color=red><b>") + logText(caption) +
+                   QStringLiteral("</b></font>:<br>") + logText(xText);
+    if (!xWhat.isEmpty()) line += QStringLiteral("<br>[") + logText(xWhat) + QLatin1Char(']');
     slotSilentMessage(line);
 
     showMessageBox(this, caption, xText, QMessageBox::Ok, QMessageBox::Ok,
@@ -265,7 +272,7 @@ void MainWindow::slotSuccessfulUpdate(bool xRequiresReconnect) {
                  "MsgBox text")
             : tr("Successfully updated firmware.", "MsgBox text");
     ui->fwLabel->setText(controller->newFirmwareVersionText());
-    slotSilentMessage(QStringLiteral("<font color=green><b>") + text +
+    slotSilentMessage(QStringLiteral("<font color=green><b>") + logText(text) +
                       QStringLiteral("</b></font>"));
     showMessageBox(this, tr("Update successful", "MsgBox title"), text, QMessageBox::Ok,
                    QMessageBox::Ok, QString::fromLatin1(kPassOverlay));

@@ -165,6 +165,7 @@ TEST_F(WindowTest, DeviceFaultEndsInOneRedLineAndTheErrorBox) {
     ASSERT_FALSE(button("mPushButtonUpdate")->isHidden());
     ASSERT_TRUE(button("mPushButtonUpdate")->isEnabled());
     EXPECT_TRUE(button("mPushButtonUpdate")->isDefault());
+    EXPECT_FALSE(button("mPushButtonQuit")->isDefault());
     signalLog->progress.clear();
     button("mPushButtonUpdate")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !signalLog->progress.empty(); }, kDeadlineMs));
@@ -292,13 +293,13 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
     MessageBoxAnswerer answerer;
     QMetaObject::invokeMethod(window.get(), "slotShowError",
                               Q_ARG(QString, QStringLiteral("<i>Caption</i>")),
-                              Q_ARG(QString, QStringLiteral("line :10 < 20 & <b>")),
+                              Q_ARG(QString, QStringLiteral("line :10 < 20 & <b>\nsecond")),
                               Q_ARG(QString, QStringLiteral("</font><font color=green>x")));
     QMetaObject::invokeMethod(window.get(), "slotSilentMessage",
                               Q_ARG(QString, QStringLiteral("next")));
     const QString shown = log()->toPlainText();
-    EXPECT_TRUE(shown.contains(
-        QStringLiteral("<i>Caption</i>:\nline :10 < 20 & <b>\n[</font><font color=green>x]\nnext")))
+    EXPECT_TRUE(shown.contains(QStringLiteral(
+        "<i>Caption</i>:\nline :10 < 20 & <b>\nsecond\n[</font><font color=green>x]\nnext")))
         << shown.toStdString();
     EXPECT_EQ(0, countInLog(QStringLiteral("color:#008000")));
     const QTextCursor next = log()->document()->find(QStringLiteral("next"));
@@ -307,7 +308,7 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
 
     ASSERT_EQ(1u, answerer.boxes().size());
     EXPECT_EQ(QStringLiteral("<i>Caption</i>"), answerer.boxes()[0].text);
-    EXPECT_EQ(QStringLiteral("line :10 < 20 & <b>"), answerer.boxes()[0].informativeText);
+    EXPECT_EQ(QStringLiteral("line :10 < 20 & <b>\nsecond"), answerer.boxes()[0].informativeText);
     EXPECT_TRUE(answerer.boxes()[0].literal);
 }
 
