@@ -238,6 +238,7 @@ int main(int argc, char** argv) {
 
     {
         auto ended = arrivalEnds();
+        slow->clearTranscript();
         slow->plug();
         runUntil([&] { return slow->transcriptText().find("a1") != std::string::npos; });
         phase(
