@@ -9,6 +9,7 @@ ConnectedDeviceTask::ConnectedDeviceTask(
     const Korvane::Utilities::USB::USBNotification::FilterList& devices, FinishedFunction finished)
     : context(context), report(report), devices(devices), finished(finished) {
     setAutoDelete(true);
+    constructed.store(true, std::memory_order_release);
 }
 
 ConnectedDeviceTask::~ConnectedDeviceTask() {
@@ -16,6 +17,7 @@ ConnectedDeviceTask::~ConnectedDeviceTask() {
 }
 
 void ConnectedDeviceTask::run() {
+    constructed.load(std::memory_order_acquire);
     // Nothing may leave run(): an exception on a pool thread would end the process.
     try {
         for (const auto& pair : devices) {

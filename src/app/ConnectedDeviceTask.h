@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include <QRunnable>
@@ -30,4 +31,8 @@ private:
     ReportFunction report;
     Korvane::Utilities::USB::USBNotification::FilterList devices;
     FinishedFunction finished;
+    // Set last by the constructor, read first by run(). The pool hands the task to a waiting
+    // thread through Qt's own locks, which ThreadSanitizer cannot see; this release/acquire pair
+    // states the hand-over where it can.
+    std::atomic<bool> constructed{false};
 };

@@ -7,17 +7,18 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSpacerItem>
-#include <QTextStream>
 #include <QTimer>
 
 #include "app/AppVersion.h"
 #include "app/UpdaterController.h"
+#include "platform/UsbHost.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -27,6 +28,11 @@ const char* const kEmbeddedFirmware = ":/Resources/FW_Zo3.zof";
 const char* const kFailOverlay = ":/Resources/FWIconFail.png";
 const char* const kPassOverlay = ":/Resources/FWIconPass.png";
 const char* const kWarningOverlay = ":/Resources/FWIconWarning.png";
+
+// A text for the HTML log: shown as it is, its line breaks kept.
+QString logText(const QString& text) {
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
 
 constexpr int kBoxIconSize = 64;
 constexpr int kBoxMinimumWidth = 366;
@@ -43,8 +49,14 @@ MainWindow::MainWindow(QWidget* parent)
       controller(new UpdaterController(this)),
       progressTimer(new QTimer(this)) {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
-                                               AppVersion::embeddedFirmwareVersionText()));
+    const bool simulated = Korvane::Platform::usesSimulatedBus();
+    QString title = QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
+                                                AppVersion::embeddedFirmwareVersionText());
+    if (simulated) title += tr(" (simulated tables)", "Window title suffix");
+    setWindowTitle(title);
+    // Serial numbers come from the tables: shown as they are, never as markup.
+    ui->snLabel->setTextFormat(Qt::PlainText);
+    ui->fwLabel->setTextFormat(Qt::PlainText);
     buildMenus();
     connectController();
     connect(ui->mPushButtonUpdate, SIGNAL(clicked()), this, SLOT(slotExecuteFirmwareDownload()));
@@ -54,7 +66,13 @@ MainWindow::MainWindow(QWidget* parent)
     ui->mImageLabel->installEventFilter(this);
     ui->customFWcheckBox->hide();
 
+    QString welcome;
+    if (simulated)
+        welcome =
+            tr("<b>Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.</b>"
+               "<br><br>");
     ui->mMessageEdit->setHtml(
+        welcome +
         tr("This utility will update the firmware of your OrbiZo3 instrument.<br><br><b>Please "
            "follow on screen instructions very carefully as a failure in the update process may "
            "render your instrument unusable.</b><br><br>If you have any questions about when or "
@@ -103,6 +121,14 @@ void MainWindow::updateControls(bool busy) {
     const bool mayUpdate = !busy && controller->canUpdate();
     updateAction->setEnabled(mayUpdate);
     ui->mPushButtonUpdate->setEnabled(mayUpdate);
+    // After an error or a success the Update button comes back as soon as a table is there and
+    // no update runs; Quit stays.
+    if (!busy && ui->mPushButtonUpdate->isHidden() && controller->hasIdleTable())
+        ui->mPushButtonUpdate->show();
+    if (mayUpdate) {
+        ui->mPushButtonUpdate->setDefault(true);
+        ui->mPushButtonQuit->setDefault(false);
+    }
 }
 
 int MainWindow::showMessageBox(QWidget* parent, const QString& text, const QString& informativeText,
@@ -119,8 +145,12 @@ int MainWindow::showMessageBox(QWidget* parent, const QString& text, const QStri
     }
 
     QMessageBox box(parent);
+    // Texts of tables and firmware files reach the boxes: they are shown, never interpreted.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setInformativeText(informativeText);
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setIconPixmap(icon);
     box.setStandardButtons(buttons);
     box.setDefaultButton(defaultButton);
@@ -222,13 +252,11 @@ void MainWindow::slotShowError(const QString& xCaption, const QString& xText,
     const QString caption =
         xCaption.isEmpty() ? tr("Firmware update failed", "MsgBox title") : xCaption;
 
-    // The texts come from firmware files and tables: they are shown, never interpreted.
-    QString line;
-    QTextStream stream(&line);
-    stream << "<font color=red><b>" << caption.toHtmlEscaped() << "<b></font>: " << Qt::endl
-           << xText.toHtmlEscaped();
-    if (!xWhat.isEmpty()) stream << "\n[" << xWhat.toHtmlEscaped() << "]";
-    stream.flush();
+    // The texts come from firmware files and tables: they are shown, never interpreted. The log
+    // is HTML, so its line breaks are <br>.
+    QString line = QStringLiteral("<font color=red><b>") + logText(caption) +
+                   QStringLiteral("</b></font>:<br>") + logText(xText);
+    if (!xWhat.isEmpty()) line += QStringLiteral("<br>[") + logText(xWhat) + QLatin1Char(']');
     slotSilentMessage(line);
 
     showMessageBox(this, caption, xText, QMessageBox::Ok, QMessageBox::Ok,
@@ -244,7 +272,7 @@ void MainWindow::slotSuccessfulUpdate(bool xRequiresReconnect) {
                  "MsgBox text")
             : tr("Successfully updated firmware.", "MsgBox text");
     ui->fwLabel->setText(controller->newFirmwareVersionText());
-    slotSilentMessage(QStringLiteral("<font color=green><b>") + text +
+    slotSilentMessage(QStringLiteral("<font color=green><b>") + logText(text) +
                       QStringLiteral("</b></font>"));
     showMessageBox(this, tr("Update successful", "MsgBox title"), text, QMessageBox::Ok,
                    QMessageBox::Ok, QString::fromLatin1(kPassOverlay));
@@ -271,6 +299,8 @@ void MainWindow::slotLaunchCustomFWUpdate(const QString& xCustomFWPath, bool xCu
         updateControls(false);
         return;
     }
+    // An earlier error or success left the bar disabled.
+    ui->mProgressBar->setEnabled(true);
     controller->startUpdate(xCustomFW);
 }
 

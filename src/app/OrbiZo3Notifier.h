@@ -30,9 +30,9 @@ public:
     // the first one found as an arrival. Does nothing without a service.
     void checkConnectedDevice();
 
-signals:
-    void OrbiZo3Arrival(const QString& xPath);
-    void OrbiZo3Departure(const QString& xPath);
+protected:
+    Q_SIGNAL void OrbiZo3Arrival(const QString& xPath);
+    Q_SIGNAL void OrbiZo3Departure(const QString& xPath);
 
 private:
     void onDeviceEvent(std::uint32_t vendorId, std::uint32_t productId, std::int32_t event,

@@ -1,25 +1,29 @@
 #include "app/UpdaterController.h"
 
 #include <exception>
-#include <string>
-#include <vector>
+#include <utility>
 
 #include <QMutexLocker>
 #include <QRecursiveMutex>
+#include <QStringList>
 
 #include "app/OrbiZo3Notifier.h"
 #include "app/UpdaterThread.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "usb/DeviceDiscovery.h"
 #include "utilities/MessageException.h"
-#include "utilities/OrbiZo3UsbIds.h"
 
 namespace {
 
 // The facade's version word as the window shows it: "-" for none.
 QString versionOrDash(std::uint16_t versionWord) {
     return versionWord == 0 ? QStringLiteral("-") : DeviceInfo::versionText(versionWord);
+}
+
+// Whatever stops an identification is shown as its failure.
+QStringList identificationFailure(const QString& detail) {
+    return {QObject::tr("Can't get Firmware version"),
+            QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), detail};
 }
 
 }  // namespace
@@ -37,17 +41,14 @@ UpdaterController::UpdaterController(QObject* parent)
 }
 
 UpdaterController::~UpdaterController() {
-    // The notifier goes first and outside the lock: stopping it waits for the notification
-    // thread and the start-up check, and either may be inside an arrival, waiting for the lock.
+    // The notifier goes first: stopping it waits for the notification thread and the start-up
+    // check, and either may be inside an arrival.
     delete notifier;
     notifier = nullptr;
-    {
-        QMutexLocker guard(lock);
-        // The worker uses the facade until it ends.
-        if (worker) worker->wait();
-        delete updater;
-        updater = nullptr;
-    }
+    // The worker uses the facade until it ends.
+    if (worker) worker->wait();
+    delete updater;
+    updater = nullptr;
     delete lock;
 }
 
@@ -56,33 +57,44 @@ void UpdaterController::checkConnectedDevice() {
 }
 
 bool UpdaterController::isUpdateRunning() {
-    QMutexLocker guard(lock);
-    return workerRunning();
+    QMutexLocker guard(&stateLock);
+    return updateRunning;
 }
 
 bool UpdaterController::canUpdate() {
-    QMutexLocker guard(lock);
-    if (workerRunning()) return false;
-    return !updater->devicePath().isEmpty() && updater->newFirmwareVersion() == 0;
+    QMutexLocker guard(&stateLock);
+    return !updateRunning && !identifying && !selectedPath.isEmpty() && readBackVersion == 0;
+}
+
+bool UpdaterController::hasIdleTable() {
+    QMutexLocker guard(&stateLock);
+    return !updateRunning && !selectedPath.isEmpty();
 }
 
 QString UpdaterController::newFirmwareVersionText() {
-    QMutexLocker guard(lock);
-    return versionOrDash(updater->newFirmwareVersion());
+    QMutexLocker guard(&stateLock);
+    return versionOrDash(readBackVersion);
 }
 
 void UpdaterController::setFirmwareData(const QByteArray& xData) {
-    QMutexLocker guard(lock);
-    if (!workerRunning()) updater->setFirmwareData(xData);
+    QMutexLocker guard(&stateLock);
+    if (!updateRunning) updater->setFirmwareData(xData);
 }
 
 void UpdaterController::startUpdate(bool customFirmware) {
-    QMutexLocker guard(lock);
-    if (workerRunning()) {
+    bool refused = false;
+    {
+        QMutexLocker guard(&stateLock);
+        refused = updateRunning;
+        updateRunning = true;
+    }
+    // Emitted with no lock held: the window answers it with a modal box.
+    if (refused) {
         emit ShowError(tr("Update in progress"), tr("Wait until download has been completed."),
                        QString());
         return;
     }
+    // The previous worker has delivered its outcome; at most it is still leaving run().
     if (worker) {
         worker->wait();
         delete worker;
@@ -94,42 +106,70 @@ void UpdaterController::startUpdate(bool customFirmware) {
     connect(worker, SIGNAL(ProgressEvent(int)), this, SLOT(slotProgressEvent(int)));
     connect(worker, SIGNAL(ProgessAnimate(bool)), this, SLOT(slotProgessAnimate(bool)));
     connect(worker, SIGNAL(SilentMessage(QString)), this, SLOT(slotSilentMessage(QString)));
-    // Queued behind the worker's last signal; by then the worker counts as finished.
-    connect(worker, &QThread::finished, this, [this] { workerFinished(); });
+    // Runs on the new thread before its update: an identification that began before the update
+    // was claimed ends first, so the two never hold the table at once. No new one starts, as
+    // arrivals see the update running.
+    connect(
+        worker, &QThread::started, this, [this] { QMutexLocker device(lock); },
+        Qt::DirectConnection);
     worker->start();
 }
 
 void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
-    QMutexLocker guard(lock);
-    if (workerRunning()) return;
-    // The first table stays selected until it leaves.
-    if (!updater->devicePath().isEmpty()) return;
+    // Everything below runs under the device lock, the emits included: a departure handled
+    // next on another thread cannot overtake them. They reach the window queued.
+    QMutexLocker device(lock);
+    if (!claimTable(xPath)) return;
+    QStringList failure;
+    DeviceInfo info;
     try {
-        identify(xPath);
+        info = identify(xPath);
     } catch (const MessageException& e) {
-        emit ShowError(e.title, e.text, e.detail);
+        failure = QStringList{e.title, e.text, e.detail};
     } catch (const std::exception& e) {
         // Runs on a foreign thread: nothing may escape into the notification service.
-        emit ShowError(QString(), QString(), QString::fromLocal8Bit(e.what()));
+        failure = identificationFailure(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        failure = identificationFailure(QString());
     }
+    {
+        QMutexLocker guard(&stateLock);
+        identifying = false;
+    }
+    // The path stays selected even when the identification fails: the table is there, only its
+    // answer is missing, and its departure clears it as usual.
+    if (failure.isEmpty())
+        emit DeviceArrival(info.serialNumber, versionOrDash(info.firmwareVersion()));
+    else
+        emit ShowError(failure.value(0), failure.value(1), failure.value(2));
 }
 
 void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
-    QMutexLocker guard(lock);
-    if (workerRunning()) return;
-    // Device paths name the same device in any letter case: the device search and the
-    // notification service do not spell them alike.
-    if (xPath.compare(updater->devicePath(), Qt::CaseInsensitive) != 0) return;
-    updater->setDevicePath(QString());
+    QMutexLocker device(lock);
+    {
+        QMutexLocker guard(&stateLock);
+        // Device paths name the same device in any letter case: the device search and the
+        // notification service do not spell them alike.
+        if (selectedPath.isEmpty() || xPath.compare(selectedPath, Qt::CaseInsensitive) != 0) return;
+        if (updateRunning) {
+            selectedLeftDuringUpdate = true;
+            return;
+        }
+        selectedPath.clear();
+        readBackVersion = 0;
+        updater->setDevicePath(QString());
+    }
     emit DeviceDeparture();
 }
 
 void UpdaterController::slotThreadError(const QString& xCaption, const QString& xText,
                                         const QString& xWhat) {
+    updateEnded();
     emit ShowError(xCaption, xText, xWhat);
 }
 
 void UpdaterController::slotSuccessfulUpdate(bool xRequiresReconnect) {
+    updateEnded();
     emit SuccessfulUpdate(xRequiresReconnect);
 }
 
@@ -145,32 +185,42 @@ void UpdaterController::slotSilentMessage(const QString& xMsg) {
     emit SilentMessage(xMsg);
 }
 
-bool UpdaterController::workerRunning() const {
-    return worker && !worker->isFinished();
-}
-
-// The path stays selected even when the identification fails: the table is there, only its
-// answer is missing, and its departure clears it as usual.
-void UpdaterController::identify(const QString& path) {
-    updater->setDevicePath(path);
+DeviceInfo UpdaterController::identify(const QString& path) {
     DeviceConnection connection(path);
-    const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
-    emit DeviceArrival(info.serialNumber, versionOrDash(info.firmwareVersion()));
+    return OrbiZo3FWUpdater::readDeviceInfo(connection);
 }
 
-// Arrivals and departures are dropped while a worker runs, so the selected table may have left
-// during the update. Catch up on that departure now, or the stale path would keep every later
-// arrival out.
-void UpdaterController::workerFinished() {
-    QMutexLocker guard(lock);
-    if (workerRunning()) return;
-    const QString selected = updater->devicePath();
-    if (selected.isEmpty()) return;
-    const std::vector<std::string> present = Korvane::DeviceDriver::OrbiZo::USB::findDevicePaths(
-        Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId,
-        Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId);
-    for (const std::string& path : present)
-        if (selected.compare(QString::fromStdString(path), Qt::CaseInsensitive) == 0) return;
-    updater->setDevicePath(QString());
-    emit DeviceDeparture();
+bool UpdaterController::claimTable(const QString& path) {
+    QMutexLocker guard(&stateLock);
+    if (updateRunning) {
+        // The selected table came back before its update ended: it is there after all.
+        if (path.compare(selectedPath, Qt::CaseInsensitive) == 0) selectedLeftDuringUpdate = false;
+        return false;
+    }
+    // The first table stays selected until it leaves.
+    if (!selectedPath.isEmpty()) return false;
+    selectedPath = path;
+    identifying = true;
+    readBackVersion = 0;
+    updater->setDevicePath(path);
+    return true;
+}
+
+// Called on the GUI thread with the worker's last signal, after which the worker no longer
+// touches the facade. A departure of the selected table dropped during the update is applied
+// now; otherwise its stale path would keep every later arrival out.
+void UpdaterController::updateEnded() {
+    bool departed = false;
+    {
+        QMutexLocker guard(&stateLock);
+        updateRunning = false;
+        readBackVersion = updater->newFirmwareVersion();
+        departed = std::exchange(selectedLeftDuringUpdate, false);
+        if (departed) {
+            selectedPath.clear();
+            readBackVersion = 0;
+            updater->setDevicePath(QString());
+        }
+    }
+    if (departed) emit DeviceDeparture();
 }

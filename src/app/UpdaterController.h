@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMutex>
 #include <QObject>
 #include <QString>
+#include <cstdint>
+
+#include "firmware/DeviceInfo.h"
 
 class QRecursiveMutex;
 class OrbiZo3FWUpdater;
@@ -14,9 +18,15 @@ class UpdaterThread;
 //
 // Threads: the object lives in the GUI thread, but the notifier's signals are connected
 // directly, so slotOrbiZo3Arrival and slotOrbiZo3Departure (with the identification read) run
-// on the notification thread or a pool thread. The recursive mutex serialises them against the
-// GUI thread; it guards the worker pointer and every use of the facade from here. While a
-// worker runs, arrivals and departures are ignored and no second update starts.
+// on the notification thread or a pool thread. Two locks keep the window responsive:
+// - lock, the device lock (recursive), serialises arrival and departure handling, held through
+//   the whole identification. The GUI thread never takes it. A new worker takes it once before
+//   it starts, so an identification still running finishes before the update opens the table.
+// - stateLock, held only for a few assignments, guards the state the window asks about (the
+//   selection, the version read back, whether an update runs) and every call into the facade
+//   from here. Nothing is emitted while it is held.
+// While an update runs, arrivals and departures are ignored (a departure of the selected table is
+// remembered and applied when the update ends) and no second update starts.
 class UpdaterController : public QObject {
     Q_OBJECT
 
@@ -27,9 +37,13 @@ public:
 
     // Looks once, in the background, for a table that was plugged in before start.
     void checkConnectedDevice();
+    // These never wait for USB: they read the state published under stateLock.
     bool isUpdateRunning();
-    // An update may start: none runs, a table is selected and it has not been updated yet.
+    // An update may start: none runs, a table is selected, its identification is over and it has
+    // not been updated yet.
     bool canUpdate();
+    // A table is selected (identified or not) and no update runs.
+    bool hasIdleTable();
     // The version read back after the last update, "-" while there is none.
     QString newFirmwareVersionText();
     // The firmware file of the next update; ignored while an update runs.
@@ -56,13 +70,27 @@ protected slots:
     void slotProgessAnimate(bool xStart);
     void slotSilentMessage(const QString& xMsg);
 
+protected:
+    // Reads serial number and version of the table at path, over a connection of its own, on
+    // the arrival's thread. Virtual so that tests can make it fail in every way.
+    virtual DeviceInfo identify(const QString& path);
+
 private:
-    bool workerRunning() const;
-    void identify(const QString& path);
-    void workerFinished();
+    // Selects path unless an update runs or a table is selected already; true when it did.
+    bool claimTable(const QString& path);
+    // The worker's outcome has reached the GUI thread: the update is over for the window.
+    void updateEnded();
 
     QRecursiveMutex* lock;
     OrbiZo3Notifier* notifier;
     OrbiZo3FWUpdater* updater;
     UpdaterThread* worker = nullptr;
+
+    // Published state, guarded by stateLock.
+    QMutex stateLock;
+    QString selectedPath;
+    std::uint16_t readBackVersion = 0;
+    bool identifying = false;
+    bool updateRunning = false;
+    bool selectedLeftDuringUpdate = false;
 };

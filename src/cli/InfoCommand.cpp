@@ -5,6 +5,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "platform/UsbHost.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -36,6 +37,8 @@ int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::
         const QString version = info.firmwareVersion() == 0 ? "-" : info.versionText();
         out << "Serial number: " << info.serialNumber.toStdString() << "\n"
             << "Firmware version: " << version.toStdString() << std::endl;
+        if (Korvane::Platform::usesSimulatedBus())
+            out << "Simulated table (ORBIZO3_SIMULATOR is set)" << std::endl;
     } catch (const MessageException& failure) {
         UserMessage::print(err, failure, QString());
         return Failed;

@@ -7,6 +7,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "platform/UsbHost.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -19,7 +20,8 @@ QString ListCommand::name() const {
 }
 
 QString ListCommand::description() const {
-    return "List the connected tables: device path, serial number, firmware version.";
+    return "List the connected tables: device path, serial number, firmware version "
+           "(and \"simulated\" for simulated tables).";
 }
 
 void ListCommand::configure(QCommandLineParser&) const {}
@@ -48,7 +50,10 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
         } catch (const MessageException& failure) {
             UserMessage::print(err, failure, QString());
         }
-        out << (path + '\t' + serial + '\t' + version).toStdString() << std::endl;
+        QString line = path + '\t' + serial + '\t' + version;
+        // A fourth column marks simulated tables, so that nobody takes them for real ones.
+        if (Korvane::Platform::usesSimulatedBus()) line += "\tsimulated";
+        out << line.toStdString() << std::endl;
     }
     return Done;
 }

@@ -11,13 +11,17 @@ namespace Platform {
 namespace {
 
 UsbHost& chooseHost() {
-    if (std::getenv("ORBIZO3_SIMULATOR") != nullptr) return SimulatedUsbBus::instance();
+    if (usesSimulatedBus()) return SimulatedUsbBus::instance();
     // Real tables through libusb; without USB on this machine it simply has no devices.
     static LibusbUsbHost* libusb = new LibusbUsbHost;
     return *libusb;
 }
 
 }  // namespace
+
+bool usesSimulatedBus() {
+    return std::getenv("ORBIZO3_SIMULATOR") != nullptr;
+}
 
 UsbHost& usbHost() {
     static UsbHost& host = chooseHost();

@@ -102,4 +102,8 @@ public:
 // set, libusb otherwise (a machine without USB gives a host with no devices).
 UsbHost& usbHost();
 
+// True when usbHost() is the simulated bus: ORBIZO3_SIMULATOR is set. Programs say so on screen,
+// so that nobody takes a simulated update for a real one.
+bool usesSimulatedBus();
+
 }}  // namespace Korvane::Platform

@@ -75,7 +75,7 @@ Copyright (c) %4-%5 Korvane. Alle Rechte vorbehalten.</translation>
     <message>
         <source>Firmware update failed</source>
         <comment>MsgBox title</comment>
-        <translation>Firmware-Aktualisierung fehlgeschlagen</translation>
+        <translation>Firmwareaktualisierung fehlgeschlagen</translation>
     </message>
     <message>
         <source>Successfully updated firmware.
@@ -136,6 +136,15 @@ Bitte trennen Sie Ihren OrbiZo3 jetzt vom Computer und schließen Sie ihn wieder
     <message>
         <source>Wait until download has been completed.</source>
         <translation>Warten Sie, bis die Übertragung abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source> (simulated tables)</source>
+        <comment>Window title suffix</comment>
+        <translation> (simulierte Tische)</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Simulated tables (ORBIZO3_SIMULATOR): no real OrbiZo3 is updated.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</source>
+        <translation>&lt;b&gt;Simulierte Tische (ORBIZO3_SIMULATOR): Kein echter OrbiZo3 wird aktualisiert.&lt;/b&gt;&lt;br&gt;&lt;br&gt;</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,8 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "WindowTest.h"
 #include "simulator/Fault.h"
@@ -30,7 +32,6 @@ QColor imageCentre(const char* path) {
 TEST_F(WindowTest, ShowsTheTablePluggedInBeforeStartAndFollowsArrivalsAndDepartures) {
     auto first = plugTable("OZ3T000001");
     openWindow();
-    EXPECT_EQ(QStringLiteral("OrbiZo3 Firmware Updater 1.09"), window->windowTitle());
     ASSERT_TRUE(waitForTable("OZ3T000001"));
     EXPECT_EQ(QStringLiteral("1.07"), label("fwLabel")->text());
     EXPECT_TRUE(button("mPushButtonUpdate")->isEnabled());
@@ -122,7 +123,9 @@ TEST_F(WindowTest, UpdatesTheEmbeddedFirmware) {
     EXPECT_EQ(1, countInLog(QStringLiteral("color:#008000")));
     EXPECT_TRUE(log()->toPlainText().contains(
         QStringLiteral("Start update OrbiZo3 with serial number OZ3T000004")));
-    EXPECT_TRUE(button("mPushButtonUpdate")->isHidden());
+    // The table is still there, so Update is back, but the updated table waits for a replug.
+    EXPECT_FALSE(button("mPushButtonUpdate")->isHidden());
+    EXPECT_FALSE(button("mPushButtonUpdate")->isEnabled());
     EXPECT_FALSE(button("mPushButtonQuit")->isHidden());
     EXPECT_TRUE(button("mPushButtonQuit")->isDefault());
     EXPECT_EQ(0, progressBar()->value());
@@ -156,7 +159,19 @@ TEST_F(WindowTest, DeviceFaultEndsInOneRedLineAndTheErrorBox) {
     EXPECT_TRUE(log()->toPlainText().contains(QLatin1Char('[') + signalLog->errors[0][2] +
                                               QLatin1Char(']')));
     EXPECT_FALSE(button("mPushButtonQuit")->isHidden());
-    EXPECT_TRUE(button("mPushButtonUpdate")->isHidden());
+    EXPECT_FALSE(progressBar()->isEnabled());
+
+    // The table is still there: the next update can start from the button, with a live bar.
+    ASSERT_FALSE(button("mPushButtonUpdate")->isHidden());
+    ASSERT_TRUE(button("mPushButtonUpdate")->isEnabled());
+    EXPECT_TRUE(button("mPushButtonUpdate")->isDefault());
+    EXPECT_FALSE(button("mPushButtonQuit")->isDefault());
+    signalLog->progress.clear();
+    button("mPushButtonUpdate")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !signalLog->progress.empty(); }, kDeadlineMs));
+    EXPECT_TRUE(progressBar()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !signalLog->successes.empty(); }, kDeadlineMs));
+    EXPECT_EQ(1u, signalLog->errors.size());
 }
 
 TEST_F(WindowTest, RefusesToCloseWhileUpdating) {
@@ -265,20 +280,57 @@ TEST_F(WindowTest, CustomFirmwareComesFromTheFileDialog) {
     }
 }
 
+// Texts of tables and files are rendered literally everywhere: the log, the error box and the
+// serial number label. The red line closes its bold and puts caption, text and detail on lines of
+// their own.
 TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
+    plugTable("<u>OZ3T000030</u>");
     openWindow();
+    ASSERT_TRUE(waitForTable("<u>OZ3T000030</u>"));
+    EXPECT_EQ(Qt::PlainText, label("snLabel")->textFormat());
+    EXPECT_EQ(Qt::PlainText, label("fwLabel")->textFormat());
+
     MessageBoxAnswerer answerer;
     QMetaObject::invokeMethod(window.get(), "slotShowError",
                               Q_ARG(QString, QStringLiteral("<i>Caption</i>")),
-                              Q_ARG(QString, QStringLiteral("line :10 < 20 & <b>")),
+                              Q_ARG(QString, QStringLiteral("line :10 < 20 & <b>\nsecond")),
                               Q_ARG(QString, QStringLiteral("</font><font color=green>x")));
+    QMetaObject::invokeMethod(window.get(), "slotSilentMessage",
+                              Q_ARG(QString, QStringLiteral("next")));
     const QString shown = log()->toPlainText();
-    EXPECT_TRUE(shown.contains(QStringLiteral("<i>Caption</i>"))) << shown.toStdString();
-    EXPECT_TRUE(shown.contains(QStringLiteral("line :10 < 20 & <b>")));
-    EXPECT_TRUE(shown.contains(QStringLiteral("[</font><font color=green>x]")));
+    EXPECT_TRUE(shown.contains(QStringLiteral(
+        "<i>Caption</i>:\nline :10 < 20 & <b>\nsecond\n[</font><font color=green>x]\nnext")))
+        << shown.toStdString();
     EXPECT_EQ(0, countInLog(QStringLiteral("color:#008000")));
+    const QTextCursor next = log()->document()->find(QStringLiteral("next"));
+    ASSERT_FALSE(next.isNull());
+    EXPECT_EQ(QFont::Normal, next.charFormat().fontWeight()) << "the bold was closed";
+
     ASSERT_EQ(1u, answerer.boxes().size());
     EXPECT_EQ(QStringLiteral("<i>Caption</i>"), answerer.boxes()[0].text);
+    EXPECT_EQ(QStringLiteral("line :10 < 20 & <b>\nsecond"), answerer.boxes()[0].informativeText);
+    EXPECT_TRUE(answerer.boxes()[0].literal);
+}
+
+// ORBIZO3_SIMULATOR turns the program to simulated tables; the window says so in its title and
+// in the first line of its log.
+TEST_F(WindowTest, SaysWhenTheTablesAreSimulated) {
+    const QByteArray setting = qgetenv("ORBIZO3_SIMULATOR");
+    for (const bool simulated : {true, false}) {
+        SCOPED_TRACE(simulated);
+        if (!simulated) qunsetenv("ORBIZO3_SIMULATOR");
+        openWindow();
+        qputenv("ORBIZO3_SIMULATOR", setting);
+        EXPECT_EQ(simulated, window->windowTitle().endsWith(QStringLiteral(" (simulated tables)")))
+            << window->windowTitle().toStdString();
+        EXPECT_TRUE(
+            window->windowTitle().startsWith(QStringLiteral("OrbiZo3 Firmware Updater 1.09")));
+        const QString firstLine = log()->toPlainText().section(QLatin1Char('\n'), 0, 0);
+        EXPECT_EQ(simulated, firstLine.startsWith(QStringLiteral("Simulated tables")))
+            << firstLine.toStdString();
+        signalLog.reset();
+        window.reset();
+    }
 }
 
 TEST_F(WindowTest, MenusAndAboutBox) {

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QTest>
@@ -30,6 +31,11 @@ void MessageBoxAnswerer::poll() {
         shown.icon = box->iconPixmap();
         shown.minimumWidth = box->layout() ? box->layout()->minimumSize().width() : 0;
         shown.windowModal = box->windowModality() == Qt::WindowModal;
+        shown.literal = true;
+        for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+            const auto* label = box->findChild<QLabel*>(QString::fromLatin1(name));
+            if (label) shown.literal = shown.literal && label->textFormat() == Qt::PlainText;
+        }
         seen.push_back(shown);
 
         QMessageBox::StandardButton answer = QMessageBox::Ok;

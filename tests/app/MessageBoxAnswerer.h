@@ -25,6 +25,8 @@ public:
         QPixmap icon;
         int minimumWidth = 0;
         bool windowModal = false;
+        // Both text labels show their text as plain text, never as markup.
+        bool literal = false;
     };
 
     explicit MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers = {});

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 
 #include "app/MainWindow.h"
+#include "app/OrbiZo3Notifier.h"
 #include "app/UpdaterController.h"
 #include "app/UpdaterThread.h"
 
@@ -42,6 +43,14 @@ TEST(MetaObjectTest, UpdaterThread) {
                       {Signal, "ProgessAnimate(bool)", {"xStart"}},
                       {Signal, "SilentMessage(QString)", {"xMsg"}},
                       {Slot, "slotProgressEvent(int,int)", {"xCurrentValue", "xTotalTime"}},
+                  });
+}
+
+TEST(MetaObjectTest, OrbiZo3Notifier) {
+    expectMethods(OrbiZo3Notifier::staticMetaObject,
+                  {
+                      {Signal, "OrbiZo3Arrival(QString)", {"xPath"}},
+                      {Signal, "OrbiZo3Departure(QString)", {"xPath"}},
                   });
 }
 

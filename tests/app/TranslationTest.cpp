@@ -16,6 +16,8 @@ struct Texts {
     const char* facade;
     const char* connection;
     const char* worker;
+    const char* title;
+    const char* failed;
 };
 
 const Texts kEnglish = {"Custom FW",
@@ -23,13 +25,17 @@ const Texts kEnglish = {"Custom FW",
                         "&File",
                         "No valid firmware (%1)",
                         "No OrbiZo3 connected",
-                        "<br>Start update OrbiZo3 with serial number %1"};
+                        "<br>Start update OrbiZo3 with serial number %1",
+                        "OrbiZo3 Firmware Updater 1.09 (simulated tables)",
+                        "Firmware update failed"};
 const Texts kGerman = {"Eigene FW",
                        "Aktualisieren",
                        "&Datei",
                        "Keine gültige Firmware (%1)",
                        "Kein OrbiZo3 angeschlossen",
-                       "<br>Aktualisierung des OrbiZo3 mit der Seriennummer %1 beginnt"};
+                       "<br>Aktualisierung des OrbiZo3 mit der Seriennummer %1 beginnt",
+                       "OrbiZo3 Firmware Updater 1.09 (simulierte Tische)",
+                       "Firmwareaktualisierung fehlgeschlagen"};
 
 class TranslationTest : public GuiTest {};
 
@@ -59,7 +65,8 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
             ASSERT_EQ(3, menus.size());
             EXPECT_EQ(QString::fromUtf8(c.texts.fileMenu), menus[0]->text());
             EXPECT_EQ(QStringLiteral("&Help"), menus[2]->text());
-            EXPECT_EQ(QStringLiteral("OrbiZo3 Firmware Updater 1.09"), window.windowTitle());
+            // The tests run on the simulated bus.
+            EXPECT_EQ(QString::fromUtf8(c.texts.title), window.windowTitle());
         }
         EXPECT_EQ(QString::fromUtf8(c.texts.facade),
                   QCoreApplication::translate("OrbiZo3FWUpdater", "No valid firmware (%1)"));
@@ -69,6 +76,9 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
                   QCoreApplication::translate("UpdaterThread",
                                               "<br>Start update OrbiZo3 with serial number %1",
                                               "%1 is Serial number"));
+        EXPECT_EQ(
+            QString::fromUtf8(c.texts.failed),
+            QCoreApplication::translate("MainWindow", "Firmware update failed", "MsgBox title"));
         QCoreApplication::removeTranslator(&translator);
     }
 }

@@ -1,3 +1,8 @@
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
@@ -7,6 +12,7 @@
 #include "app/UpdaterController.h"
 #include "app/UpdaterThread.h"
 #include "simulator/Fault.h"
+#include "utilities/MessageException.h"
 
 namespace {
 
@@ -181,6 +187,92 @@ TEST_F(UpdaterControllerTest, EveryWorkerFailureIsOneError) {
         log.reset();
         controller.reset();
     }
+}
+
+// The window's questions read published state: they answer while an arrival waits for a slow
+// table. Asked once the table has the identification's first query (its answer is held back),
+// canUpdate comes last: had any question waited for the identification, it would say yes.
+TEST_F(UpdaterControllerTest, QueriesAnswerWhileASlowTableIsIdentified) {
+    auto table = Korvane::Simulator::SimulatedTable::create("OZ3T000028");
+    table->inject(Fault::delayed("a1", std::chrono::milliseconds(1500)));
+    table->plug();
+    tables.push_back(table);
+    createController();
+    controller->checkConnectedDevice();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return table->transcriptText().find("a1") != std::string::npos; }, kDeadlineMs));
+
+    EXPECT_FALSE(controller->isUpdateRunning());
+    EXPECT_EQ(QStringLiteral("-"), controller->newFirmwareVersionText());
+    controller->setFirmwareData(embeddedFirmware());
+    EXPECT_FALSE(controller->canUpdate()) << "a question waited for the identification";
+
+    ASSERT_TRUE(waitForArrivals(1));
+    EXPECT_TRUE(controller->canUpdate());
+}
+
+// A controller whose identification fails as told (kind 0: MessageException, 1: std::exception,
+// 2: anything else; -1: it reads the table) and which runs a probe on each ShowError.
+class ProbedController : public UpdaterController {
+public:
+    explicit ProbedController(int failure = -1) : failure(failure) {}
+    void onShowError(std::function<void()> probe) {
+        connect(this, &ProbedController::ShowError, this, probe, Qt::DirectConnection);
+    }
+
+private:
+    DeviceInfo identify(const QString& path) override {
+        if (failure == 0) throw MessageException(QStringLiteral("T"), QStringLiteral("X"));
+        if (failure == 1) throw std::runtime_error("broken");
+        if (failure == 2) throw 42;
+        return UpdaterController::identify(path);
+    }
+    int failure;
+};
+
+// Identification failures of every kind are shown as such, and the table stays selected.
+TEST_F(UpdaterControllerTest, EveryIdentificationFailureIsShown) {
+    const QString title = QStringLiteral("Can't get Firmware version");
+    const QString text =
+        QStringLiteral("Please disconnect and reconnect the OrbiZo3 and try it again.");
+    const QStringList expected[] = {{"T", "X", ""}, {title, text, "broken"}, {title, text, ""}};
+    plugTable("OZ3T000029");
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(kind);
+        controller = std::make_unique<ProbedController>(kind);
+        log = std::make_unique<ControllerSignalLog>(controller.get());
+        controller->checkConnectedDevice();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !log->errors.empty(); }, kDeadlineMs));
+        EXPECT_EQ(expected[kind], log->errors[0]);
+        EXPECT_TRUE(controller->canUpdate());
+        log.reset();
+        controller.reset();
+    }
+}
+
+// The refusal of a second update is answered with a box in the window; while it is up, the
+// controller's locks are free (the probe runs on another thread, as arrivals do).
+TEST_F(UpdaterControllerTest, NoLockIsHeldWhileAnErrorIsShown) {
+    plugTable("OZ3T000032");
+    auto* probed = new ProbedController;
+    controller.reset(probed);
+    log = std::make_unique<ControllerSignalLog>(probed);
+    probed->checkConnectedDevice();
+    ASSERT_TRUE(waitForArrivals(1));
+    probed->setFirmwareData(embeddedFirmware());
+    int answered = 0;
+    probed->onShowError([&] {
+        std::thread probe([&] {
+            if (probed->isUpdateRunning()) ++answered;
+            QMetaObject::invokeMethod(probed, "slotOrbiZo3Departure", Qt::DirectConnection,
+                                      Q_ARG(QString, QStringLiteral("elsewhere")));
+        });
+        probe.join();
+    });
+    probed->startUpdate(false);
+    probed->startUpdate(false);
+    EXPECT_EQ(1, answered);
+    ASSERT_TRUE(waitForUpdateEnd());
 }
 
 // Destroying the controller stops the notifier before it takes its own lock: the start-up check

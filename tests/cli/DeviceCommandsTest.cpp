@@ -87,14 +87,16 @@ TEST_F(DeviceCommands, UpdateOfTheEmbeddedFirmware) {
 TEST_F(DeviceCommands, ListAndInfoShowTheTables) {
     const Outcome list = run({"list"}, "2");
     EXPECT_EQ(list.exitCode, 0);
-    EXPECT_EQ(list.out, kFirstTablePath + "\tOZ3S000001\t1.07\n" +
+    EXPECT_EQ(list.out, kFirstTablePath + "\tOZ3S000001\t1.07\tsimulated\n" +
                             QString(kFirstTablePath).replace("000001", "000002") +
-                            "\tOZ3S000002\t1.07\n");
+                            "\tOZ3S000002\t1.07\tsimulated\n");
 
     const QString second = QString(kFirstTablePath).replace("000001", "000002");
     const Outcome info = run({"--simulate", "--device", second, "info"}, "2");
     EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
-    EXPECT_EQ(info.out, "Serial number: OZ3S000002\nFirmware version: 1.07\n");
+    EXPECT_EQ(info.out,
+              "Serial number: OZ3S000002\nFirmware version: 1.07\n"
+              "Simulated table (ORBIZO3_SIMULATOR is set)\n");
 }
 
 TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {

@@ -1,17 +1,22 @@
 // Photographs the updater over one simulated table: orbizo3-screenshots OUTPUT_DIRECTORY
-//   orbizo3-fwupdater-window.png   the window once the table has been identified
-//   orbizo3-fwupdater-success.png  the success box at the end of an update of the embedded
-//                                  firmware (the confirmations are answered with Ok)
-//   orbizo3-fwupdater-updated.png  the window after the update
+//   orbizo3-fwupdater-window.png     the window once the table has been identified
+//   orbizo3-fwupdater-success.png    the success box at the end of an update of the embedded
+//                                    firmware (the confirmations are answered with Ok)
+//   orbizo3-fwupdater-updated.png    the window after the update
+//   orbizo3-fwupdater-error.png      an error box whose text, as a table could send it, holds
+//                                    markup: it is shown literally
+//   orbizo3-fwupdater-window-de.png  the window in German
 // Run it on a display (tools/screenshots/take-screenshots.sh uses Xvfb).
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/MainWindow.h"
 #include "app/UpdaterApplication.h"
@@ -29,6 +34,14 @@ bool save(QWidget* widget, const QDir& out, const char* name) {
     return false;
 }
 
+QMessageBox* visibleBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->isVisible()) return box;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,34 +53,68 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     UpdaterApplication::setIdentity(application);
+    application.setQuitOnLastWindowClosed(false);
     const auto tables = Korvane::Simulator::SimulatorEnvironment::plugTablesFromEnvironment();
 
-    MainWindow window;
-    window.show();
-    auto* serial = window.findChild<QLabel*>(QStringLiteral("snLabel"));
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    QTranslator german;
+    const auto tableShown = [&] {
+        return window->findChild<QLabel*>(QStringLiteral("snLabel"))->text() != QLatin1String("-");
+    };
     bool ok = true;
-    enum class Step { WaitForTable, Updating, Done } step = Step::WaitForTable;
+    enum class Step { WaitForTable, Updating, Updated, ErrorBox, German, WaitForGermanTable };
+    Step step = Step::WaitForTable;
 
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (step == Step::WaitForTable && serial->text() != QLatin1String("-")) {
-            ok = save(&window, out, "orbizo3-fwupdater-window.png") && ok;
-            step = Step::Updating;
-            QMetaObject::invokeMethod(&window, "slotExecuteFirmwareDownload", Qt::QueuedConnection);
+        if (QMessageBox* box = visibleBox()) {
+            if (box->text() == QLatin1String("Update successful")) {
+                ok = save(box, out, "orbizo3-fwupdater-success.png") && ok;
+                step = Step::Updated;
+            } else if (step == Step::ErrorBox) {
+                ok = save(box, out, "orbizo3-fwupdater-error.png") && ok;
+                step = Step::German;
+            }
+            if (QAbstractButton* button = box->button(QMessageBox::Ok)) button->click();
             return;
         }
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
-            if (!box || !box->isVisible()) continue;
-            const bool success = box->text() == QLatin1String("Update successful");
-            if (success) ok = save(box, out, "orbizo3-fwupdater-success.png") && ok;
-            box->button(QMessageBox::Ok)->click();
-            if (success) step = Step::Done;
-            return;
-        }
-        if (step == Step::Done) {
-            ok = save(&window, out, "orbizo3-fwupdater-updated.png") && ok;
-            application.exit(0);
+        switch (step) {
+            case Step::WaitForTable:
+                if (!tableShown()) return;
+                ok = save(window.get(), out, "orbizo3-fwupdater-window.png") && ok;
+                step = Step::Updating;
+                QMetaObject::invokeMethod(window.get(), "slotExecuteFirmwareDownload",
+                                          Qt::QueuedConnection);
+                return;
+            case Step::Updating:
+                return;
+            case Step::Updated:
+                ok = save(window.get(), out, "orbizo3-fwupdater-updated.png") && ok;
+                step = Step::ErrorBox;
+                QMetaObject::invokeMethod(
+                    window.get(), "slotShowError", Qt::QueuedConnection, Q_ARG(QString, QString()),
+                    Q_ARG(QString, QStringLiteral("The table answered <b>E7</b> for sector "
+                                                  "<font color=red>5</font>.")),
+                    Q_ARG(QString, QString()));
+                return;
+            case Step::ErrorBox:
+                return;
+            case Step::German:
+                // The error box has returned: the window may go.
+                window.reset();
+                ok = UpdaterApplication::installTranslation(application, german,
+                                                            QStringLiteral("de_DE")) &&
+                     ok;
+                window = std::make_unique<MainWindow>();
+                window->show();
+                step = Step::WaitForGermanTable;
+                return;
+            case Step::WaitForGermanTable:
+                if (!tableShown()) return;
+                ok = save(window.get(), out, "orbizo3-fwupdater-window-de.png") && ok;
+                application.exit(0);
+                return;
         }
     });
     poll.start(200);
