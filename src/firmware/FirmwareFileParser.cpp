@@ -58,11 +58,16 @@ public:
         return result;
     }
 
-    // The checksum byte makes the sum of all record bytes 0 modulo 256.
+    // The checksum byte makes the sum of all record bytes 0 modulo 256. Only blanks and tabs
+    // may follow it: anything else is a second record or stray text run into this line.
     void checksum() {
         const auto expected = static_cast<std::uint8_t>(0x100 - sum);
         if (byte() != expected) {
             fail(boost::format("Table firmware file checksum error in '%1%'") % line);
+        }
+        if (line.find_first_not_of(" \t", position) != std::string::npos) {
+            fail(boost::format("Table firmware file format error: end of line expected in '%1%'") %
+                 line);
         }
     }
 
@@ -76,7 +81,9 @@ private:
 
 FirmwareFileParser::FirmwareFileParser(const char* content, std::size_t size) {
     const std::string text(content, size);
-    const boost::char_separator<char> lineFeed("\n");  // empty pieces are dropped
+    // LF, CR LF and a lone CR all end a line; the empty piece between CR and LF is dropped
+    // like every other empty line.
+    const boost::char_separator<char> lineFeed("\r\n");
     const boost::tokenizer<boost::char_separator<char>> pieces(text, lineFeed);
     lines.assign(pieces.begin(), pieces.end());
 }
@@ -89,6 +96,11 @@ bool FirmwareFileParser::nextDataRecord(std::uint32_t& address, std::uint8_t* by
     while (currentLine < lines.size()) {
         const std::string& line = lines[currentLine++];
         if (parseLine(line, address, bytes, count)) return true;
+    }
+    // A file cut off after a record boundary still parses; only its end record tells.
+    if (!endOfFileSeen) {
+        throw OrbiZoException(ErrorCode::FirmwareFileFormat,
+                              "Table firmware file format error: end of file record missing");
     }
     return false;
 }
@@ -106,6 +118,14 @@ bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& addre
     const std::uint8_t type = cursor.byte();
     if (type > StartLinearAddress) {
         fail(boost::format("Table firmware file format error: type 0...5 expected in '%1%'") %
+             line);
+    }
+    // Fixed-length records: a different count means the line is not what it claims to be.
+    const int fixedLength = type == StartSegmentAddress || type == StartLinearAddress ? 4
+                            : type == ExtendedLinearAddress                          ? 2
+                                                                                     : -1;
+    if (fixedLength >= 0 && byteCount != fixedLength) {
+        fail(boost::format("Table firmware file format error: byte count mismatch in '%1%'") %
              line);
     }
     switch (type) {
@@ -126,7 +146,9 @@ bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& addre
             cursor.value(4);  // the start address has no use here
             break;
         default:  // EndOfFile
-            break;
+            cursor.checksum();
+            endOfFileSeen = true;
+            return false;
     }
     cursor.checksum();
     return false;
