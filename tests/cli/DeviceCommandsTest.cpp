@@ -169,7 +169,8 @@ TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
         {writeFile("short.zof", ":00000001FF\r\n"),
          "Firmware update failed\nNo valid firmware (13)\n"},
         {writeFile("sector0.zof",
-                   ":10000000000102030405060708090A0B0C0D0E0F78\r\n" + QByteArray(10000, '\n')),
+                   ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n" +
+                       QByteArray(10000, '\n')),
          "Firmware update failed\n[Firmware contains sector 0.]\n"},
         {writeFile("address-only.zof", ":020000040001F9\r\n:00000001FF\r\n" + QByteArray(10000, '\r')),
          "Firmware update failed\n[Firmware contains no sectors.]\n"},
@@ -238,20 +239,41 @@ TEST_F(DeviceCommands, CheckAppliesTheDownloadRulesAfterItsListing) {
     EXPECT_EQ(tooShort.err, "error 0x0a003081: No valid firmware (10000)\n");
 }
 
-TEST_F(DeviceCommands, FirstInterruptWhileProgrammingOnlyWarns) {
-    QProcess process;
-    start(process, {"--simulate", "update", "--yes"}, QString());
-    QByteArray out;
-    while (!out.contains("Progress: 15%") && process.waitForReadyRead(10000))
-        out += process.readAllStandardOutput();
-    ASSERT_TRUE(out.contains("Progress: 15%"));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+// The first Ctrl-C, and every hang-up or termination request, only warn while the table is
+// being programmed: the update finishes and reports its result.
+TEST_F(DeviceCommands, SignalsWhileProgrammingOnlyWarn) {
+    const struct {
+        int signal;
+        int count;
+        const char* warning;
+    } cases[] = {{SIGINT, 1, "Stopping now leaves the OrbiZo3 in its bootloader"},
+                 {SIGTERM, 2, "the update finishes first"},
+                 {SIGHUP, 2, "the update finishes first"}};
+    for (const auto& c : cases) {
+        QProcess process;
+        start(process, {"--simulate", "update", "--yes"}, QString());
+        QByteArray out;
+        while (!out.contains("Progress: 15%") && process.waitForReadyRead(10000))
+            out += process.readAllStandardOutput();
+        ASSERT_TRUE(out.contains("Progress: 15%"));
+        for (int i = 0; i < c.count; ++i) ::kill(static_cast<pid_t>(process.processId()), c.signal);
 
-    const Outcome o = finish(process);
-    EXPECT_EQ(o.exitCode, 0);
-    EXPECT_TRUE(o.out.contains("Successfully updated firmware."));
-    EXPECT_TRUE(o.err.contains("Stopping now leaves the OrbiZo3 in its bootloader"))
-        << o.err.toStdString();
+        const Outcome o = finish(process);
+        EXPECT_EQ(o.exitCode, 0) << c.signal;
+        EXPECT_TRUE(o.out.contains("Successfully updated firmware.")) << c.signal;
+        EXPECT_TRUE(o.err.contains(c.warning)) << o.err.toStdString();
+    }
+}
+
+// A reader that goes away does not kill the update with SIGPIPE.
+TEST_F(DeviceCommands, ClosedOutputPipeDoesNotStopTheUpdate) {
+    QProcess shell;
+    shell.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    shell.start("bash", {"-c", "\"$0\" --simulate update --yes 2>/dev/null | true; "
+                               "echo ${PIPESTATUS[0]}",
+                         ORBIZO3_CLI});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.readAllStandardOutput().trimmed(), "0");
 }
 
 TEST_F(DeviceCommands, SecondInterruptStops) {
