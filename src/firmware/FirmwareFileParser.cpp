@@ -33,6 +33,19 @@ std::uint8_t hexDigit(char c) {
     fail(boost::format("Table firmware file format error: hex number expected 0x%02x") % code);
 }
 
+// Byte count that a record of `type` must carry, or -1 when any count goes.
+int fixedRecordLength(std::uint8_t type) {
+    switch (type) {
+        case StartSegmentAddress:
+        case StartLinearAddress:
+            return 4;
+        case ExtendedLinearAddress:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
 // Walks one record line from position 1, keeping the running byte sum for the checksum.
 class RecordCursor {
 public:
@@ -121,9 +134,7 @@ bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& addre
              line);
     }
     // Fixed-length records: a different count means the line is not what it claims to be.
-    const int fixedLength = type == StartSegmentAddress || type == StartLinearAddress ? 4
-                            : type == ExtendedLinearAddress                          ? 2
-                                                                                     : -1;
+    const int fixedLength = fixedRecordLength(type);
     if (fixedLength >= 0 && byteCount != fixedLength) {
         fail(boost::format("Table firmware file format error: byte count mismatch in '%1%'") %
              line);

@@ -76,9 +76,8 @@ QByteArray OrbiZo3FWUpdater::readFirmwareFile(const QString& fileName) {
     return content;
 }
 
-void OrbiZo3FWUpdater::checkFirmware(
-    const std::vector<std::uint8_t>& content,
-    const std::function<void(const FlashSectorImage&)>& loaded) {
+void OrbiZo3FWUpdater::checkFirmware(const std::vector<std::uint8_t>& content,
+                                     const std::function<void(const FlashSectorImage&)>& loaded) {
     checkFirmwareSize(content.size());
     FlashSectorImage image;
     image.load(content);

@@ -11,9 +11,15 @@
 
 class DeviceConnection;
 
-namespace Korvane { namespace DeviceDriver { namespace OrbiZo { namespace Firmware {
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
 class FlashSectorImage;
-}}}}
+}
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
 
 // The one object through which the application reaches a table: the selected table's device
 // path, the firmware file of the next update and the version read back after it. Every talk
@@ -46,11 +52,12 @@ public:
     static DeviceInfo readDeviceInfo(DeviceConnection& connection);
 
     // Programs firmwareData into the selected table over a fresh connection: check the whole
-    // file (checkFirmware, before the table is opened), load the image, enter the bootloader, program each sector (ProgressEvent before every sector
-    // index with the work still to do and the total), restart and require standby.
-    // Returns true when the whole sequence ran. Firmware of 10000 bytes or fewer is refused
-    // with "No valid firmware (%1)"; connecting fails with a MessageException; device and file
-    // failures leave as the OrbiZoException they are. The connection is closed on every exit.
+    // file (checkFirmware, before the table is opened), load the image, enter the bootloader,
+    // program each sector (ProgressEvent before every sector index with the work still to do and
+    // the total), restart and require standby. Returns true when the whole sequence ran. Firmware
+    // of 10000 bytes or fewer is refused with "No valid firmware (%1)"; connecting fails with a
+    // MessageException; device and file failures leave as the OrbiZoException they are. The
+    // connection is closed on every exit.
     bool downloadFirmware();
 
     // Firmware files must be longer than this many bytes.

@@ -110,7 +110,8 @@ TEST_F(OrbiZo3Cli, CheckReportsTheFirstErrorWithItsCode) {
         EXPECT_EQ(r.err, c.err);
     }
     // A file that parses is listed, here as nothing but the vector line, before its refusal.
-    const Result empty = run({"check", writeFile("empty.zof", ":020000040001F9\n:00000001FF\n" + padding)});
+    const Result empty =
+        run({"check", writeFile("empty.zof", ":020000040001F9\n:00000001FF\n" + padding)});
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_EQ(empty.out, "vector checksum -\n");
     EXPECT_EQ(empty.err, "error 0x0a003081: Firmware contains no sectors.\n");

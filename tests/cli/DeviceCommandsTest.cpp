@@ -168,11 +168,11 @@ TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
          "Firmware update failed\nFirmware file is too large.\n[larger than 16777216 bytes]\n"},
         {writeFile("short.zof", ":00000001FF\r\n"),
          "Firmware update failed\nNo valid firmware (13)\n"},
-        {writeFile("sector0.zof",
-                   ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n" +
-                       QByteArray(10000, '\n')),
+        {writeFile("sector0.zof", ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n" +
+                                      QByteArray(10000, '\n')),
          "Firmware update failed\n[Firmware contains sector 0.]\n"},
-        {writeFile("address-only.zof", ":020000040001F9\r\n:00000001FF\r\n" + QByteArray(10000, '\r')),
+        {writeFile("address-only.zof",
+                   ":020000040001F9\r\n:00000001FF\r\n" + QByteArray(10000, '\r')),
          "Firmware update failed\n[Firmware contains no sectors.]\n"},
     };
     for (const Case& c : cases) {
@@ -191,8 +191,8 @@ TEST_F(DeviceCommands, UpdateFromCopiesOfTheEmbeddedFirmware) {
     ASSERT_TRUE(embedded.open(QIODevice::ReadOnly));
     const QByteArray text = embedded.readAll();
 
-    const Outcome crOnly = run(
-        {"--simulate", "update", "--yes", writeFile("cr.zof", QByteArray(text).replace("\r\n", "\r"))});
+    const Outcome crOnly = run({"--simulate", "update", "--yes",
+                                writeFile("cr.zof", QByteArray(text).replace("\r\n", "\r"))});
     EXPECT_EQ(crOnly.exitCode, 0) << crOnly.err.toStdString();
     EXPECT_TRUE(crOnly.out.endsWith("Successfully updated firmware.\nFirmware version: 1.09\n"))
         << crOnly.out.toStdString();
@@ -232,8 +232,10 @@ TEST_F(DeviceCommands, CheckAppliesTheDownloadRulesAfterItsListing) {
         EXPECT_TRUE(o.out.contains("sector 5 0x0a000-0x0bfff sum ")) << o.out.toStdString();
     }
     // Too short for a download: refused before it is even parsed, so nothing is listed.
-    const Outcome tooShort = run(
-        {"check", writeFile("short.zof", sector5 + end + QByteArray(10000 - sector5.size() - end.size(), '\n'))});
+    const Outcome tooShort =
+        run({"check",
+             writeFile("short.zof",
+                       sector5 + end + QByteArray(10000 - sector5.size() - end.size(), '\n'))});
     EXPECT_EQ(tooShort.exitCode, 1);
     EXPECT_EQ(tooShort.out, "");
     EXPECT_EQ(tooShort.err, "error 0x0a003081: No valid firmware (10000)\n");
@@ -269,8 +271,9 @@ TEST_F(DeviceCommands, SignalsWhileProgrammingOnlyWarn) {
 TEST_F(DeviceCommands, ClosedOutputPipeDoesNotStopTheUpdate) {
     QProcess shell;
     shell.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    shell.start("bash", {"-c", "\"$0\" --simulate update --yes 2>/dev/null | true; "
-                               "echo ${PIPESTATUS[0]}",
+    shell.start("bash", {"-c",
+                         "\"$0\" --simulate update --yes 2>/dev/null | true; "
+                         "echo ${PIPESTATUS[0]}",
                          ORBIZO3_CLI});
     ASSERT_TRUE(shell.waitForFinished(60000));
     EXPECT_EQ(shell.readAllStandardOutput().trimmed(), "0");

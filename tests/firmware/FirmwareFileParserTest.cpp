@@ -186,8 +186,8 @@ TEST(FirmwareFileParser, CountsFromZeroTo255AreDelivered) {
 
 TEST(FirmwareFileParser, StartAddressRecordsAreIgnored) {
     const std::string text = hexRecord(0x03, 0, {0x12, 0x34, 0x56, 0x78}) + "\n" +
-                             hexRecord(0x05, 0, {0, 1, 0x80, 0}) + "\n" +
-                             dataRecord(0x0020, {9}) + "\n:00000001FF\n";
+                             hexRecord(0x05, 0, {0, 1, 0x80, 0}) + "\n" + dataRecord(0x0020, {9}) +
+                             "\n:00000001FF\n";
     const std::vector<Record> expected = {{0x0020, {9}}};
     EXPECT_EQ(parseAll(text), expected);
 }
