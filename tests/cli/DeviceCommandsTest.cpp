@@ -166,6 +166,10 @@ TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
          "Firmware update failed\nFirmware file not found.\n[No such file or directory]\n"},
         {writeFile("huge.zof", QByteArray(16 * 1024 * 1024 + 1, '\n')),
          "Firmware update failed\nFirmware file is too large.\n[larger than 16777216 bytes]\n"},
+        // Opens, but fails part-way through reading.
+        {"/proc/self/mem",
+         "Firmware update failed\nFirmware file could not be read completely.\n"
+         "[Input/output error]\n"},
         {writeFile("short.zof", ":00000001FF\r\n"),
          "Firmware update failed\nNo valid firmware (13)\n"},
         {writeFile("sector0.zof", ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n" +
