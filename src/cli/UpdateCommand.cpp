@@ -61,9 +61,8 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     // looked for: a refused file touches nothing.
     OrbiZo3FWUpdater updater;
     try {
-        updater.setFirmwareData(OrbiZo3FWUpdater::readFirmwareFile(
+        updater.setFirmwareData(OrbiZo3FWUpdater::readAndCheckFirmwareFile(
             customFirmware ? arguments.first() : QString(kEmbeddedFirmware)));
-        updater.checkFirmware();
     } catch (const MessageException& refusal) {
         UserMessage::print(err, refusal, failureTitle());
         return Failed;

@@ -89,6 +89,12 @@ void OrbiZo3FWUpdater::checkFirmware() const {
     checkFirmware(firmwareData);
 }
 
+QByteArray OrbiZo3FWUpdater::readAndCheckFirmwareFile(const QString& fileName) {
+    const QByteArray content = readFirmwareFile(fileName);
+    checkFirmware(std::vector<std::uint8_t>(content.begin(), content.end()));
+    return content;
+}
+
 bool OrbiZo3FWUpdater::downloadFirmware() {
     newVersion = 0;
     // A file the download would refuse must not even open the table.

@@ -62,7 +62,7 @@ public:
 
     // Firmware files must be longer than this many bytes.
     static constexpr std::size_t kMinimumFirmwareSize = 10000;
-    // Firmware files larger than this are not read at all.
+    // Firmware files larger than this are refused while they are read.
     static constexpr std::size_t kMaximumFirmwareFileSize = 16 * 1024 * 1024;
     // Throws the download's MessageException for a file of kMinimumFirmwareSize bytes or fewer.
     static void checkFirmwareSize(std::size_t bytes);
@@ -83,6 +83,8 @@ public:
             loaded = {});
     // checkFirmware on the firmware of the next download.
     void checkFirmware() const;
+    // readFirmwareFile, then checkFirmware: the bytes of a file a download accepts.
+    static QByteArray readAndCheckFirmwareFile(const QString& fileName);
 
 signals:
     // xCurrentValue: work units still to do; xTotalTime: work units of the whole download.
