@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth
   umockdev libumockdev-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -47,6 +47,8 @@ void UpdaterThread::run() {
 
 void UpdaterThread::update() {
     emit ProgressEvent(5);
+    // A file the download would refuse is refused before the table is even opened.
+    updater->checkFirmware();
     announceDevice();
 
     bool ok = false;

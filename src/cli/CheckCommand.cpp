@@ -7,7 +7,7 @@
 #include "cli/ExitCode.h"
 #include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/ErrorCodes.h"
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZoException.h"
 
@@ -37,40 +37,33 @@ QString CheckCommand::checkArguments(const QStringList& arguments) const {
 int CheckCommand::run(const QCommandLineParser&, const QStringList& arguments, std::ostream& out,
                       std::ostream& err) {
     const QString path = arguments.first();
-    QFile file(path);
     QByteArray content;
-    if (file.open(QIODevice::ReadOnly)) content = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    try {
+        content = OrbiZo3FWUpdater::readFirmwareFile(path);
+    } catch (const MessageException& refusal) {
         err << "Cannot read firmware file '" << path.toStdString()
-            << "': " << file.errorString().toStdString() << "\n";
+            << "': " << refusal.detail.toStdString() << "\n";
         return Failed;
     }
 
-    FlashSectorImage image;
+    // The very check a download makes; the listing comes once the file has parsed.
     try {
-        image.load(content.constData(), static_cast<std::size_t>(content.size()));
+        OrbiZo3FWUpdater::checkFirmware(
+            std::vector<std::uint8_t>(content.begin(), content.end()),
+            [&out](const FlashSectorImage& image) { printSectors(image, out); });
+    } catch (const MessageException& refusal) {
+        // Only the size rule refuses this way; it shares the sector rules' code here.
+        printError(err, ErrorCode::FirmwareSectorsRefused, refusal.text.toStdString());
+        return Failed;
     } catch (const OrbiZoException& e) {
-        err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) % e.what();
+        printError(err, e.code, e.what());
         return Failed;
     }
-    printSectors(image, out);
-    return downloadAccepts(content, err) ? Done : Failed;
+    return Done;
 }
 
-bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err) {
-    try {
-        OrbiZo3FWUpdater::checkFirmwareSize(static_cast<std::size_t>(content.size()));
-        // Loading checks the sectors before any table is involved.
-        Firmware::OrbiZo3FirmwareHandle handle(nullptr);
-        handle.load(std::vector<std::uint8_t>(content.begin(), content.end()));
-    } catch (const MessageException& e) {
-        err << e.text.toStdString() << "\n";
-        return false;
-    } catch (const OrbiZoException& e) {
-        err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) % e.what();
-        return false;
-    }
-    return true;
+void CheckCommand::printError(std::ostream& err, std::int32_t code, const std::string& message) {
+    err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(code) % message;
 }
 
 void CheckCommand::printSectors(const FlashSectorImage& image, std::ostream& out) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <cstdint>
+#include <string>
 
 #include "cli/CliCommand.h"
 
@@ -20,13 +20,12 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
-// `check FILE`: loads a firmware file into a flash image without any table and prints each
-// sector holding data with the 32-bit byte sum of its 8192 bytes, then the vector checksum
-// ("-" without sector 0). A file that does not load prints "error 0x<code>: <message>".
-// FILE may also name a compiled-in resource such as ":/Resources/FW_Zo3.zof".
-// After the listing the download's own rules apply (more than 10000 bytes, no data in sectors
-// 0, 2 or 3): a file they refuse prints the refusal on standard error and exits 1, so that a
-// file check accepts is one `update` accepts.
+// `check FILE`: reads and checks a firmware file exactly as `update` does, without any table.
+// Once the file has parsed, it prints each sector holding data with the 32-bit byte sum of its
+// 8192 bytes, then the vector checksum ("-" without sector 0). Every refusal (size, format,
+// image, sector rules) prints "error 0x<code>: <message>" on standard error and exits 1, so
+// that a file check accepts is one `update` accepts. FILE may also name a compiled-in resource
+// such as ":/Resources/FW_Zo3.zof".
 class CheckCommand : public CliCommand {
 public:
     QString name() const override;
@@ -38,7 +37,7 @@ public:
 
 private:
     static void printSectors(const Firmware::FlashSectorImage& image, std::ostream& out);
-    static bool downloadAccepts(const QByteArray& content, std::ostream& err);
+    static void printError(std::ostream& err, std::int32_t code, const std::string& message);
 };
 
 }  // namespace Cli

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -15,22 +17,42 @@ const char kWarning[] =
     "\nStopping now leaves the OrbiZo3 in its bootloader; a later update recovers it.\n"
     "Press Ctrl-C again to stop anyway.\n";
 
+const char kHeldOffWarning[] =
+    "\nStopping now leaves the OrbiZo3 in its bootloader; the update finishes first.\n";
+
+// A warned-about signal must not break what is running: a read or a write that it interrupts
+// (progress lines to a pipe or a slow terminal) resumes instead of failing with EINTR, which
+// would leave the output stream failed for the rest of the update.
+void install(int signal, void (*handler)(int), struct sigaction* previous) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, previous);
+}
+
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
     interruptCount = 0;
-    struct sigaction action {};
-    action.sa_handler = &InterruptGuard::onInterrupt;
-    // A warned-about Ctrl-C must not break what is running: a read or a write that it
-    // interrupts (progress lines to a pipe or a slow terminal) resumes instead of failing
-    // with EINTR, which would leave the output stream failed for the rest of the update.
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+    install(SIGINT, &InterruptGuard::onInterrupt, &previousInterrupt);
+    install(SIGHUP, &InterruptGuard::onHangUpOrTerminate, &previousHangUp);
+    install(SIGTERM, &InterruptGuard::onHangUpOrTerminate, &previousTerminate);
 }
 
 InterruptGuard::~InterruptGuard() {
-    sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGTERM, &previousTerminate, nullptr);
+    sigaction(SIGHUP, &previousHangUp, nullptr);
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+}
+
+// Runs in signal context. Standard error may be gone with the terminal; then the warning is
+// simply lost.
+void InterruptGuard::onHangUpOrTerminate(int) {
+    const int savedErrno = errno;
+    const ssize_t ignored = ::write(STDERR_FILENO, kHeldOffWarning, sizeof kHeldOffWarning - 1);
+    (void)ignored;
+    errno = savedErrno;
 }
 
 // Runs in signal context: only async-signal-safe calls.

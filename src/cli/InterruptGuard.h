@@ -9,8 +9,9 @@ namespace Cli {
 
 // Holds off Ctrl-C while the table is being programmed. The first SIGINT only warns on
 // standard error that stopping now leaves the table in its bootloader; the second one
-// interrupts the process as usual. The previous handler is back when the guard goes away.
-// One guard at a time per process.
+// interrupts the process as usual. SIGHUP and SIGTERM (a closed terminal, a service manager)
+// are held off every time: programming finishes and the result is still reported. The
+// previous handlers are back when the guard goes away. One guard at a time per process.
 class InterruptGuard {
 public:
     InterruptGuard();
@@ -20,8 +21,11 @@ public:
 
 private:
     static void onInterrupt(int signal);
+    static void onHangUpOrTerminate(int signal);
 
-    struct sigaction previous {};
+    struct sigaction previousInterrupt {};
+    struct sigaction previousHangUp {};
+    struct sigaction previousTerminate {};
 };
 
 }  // namespace Cli

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 #include <QCoreApplication>
-#include <QFile>
 #include <QObject>
 #include <iostream>
 #include <string>
@@ -58,15 +57,20 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     const DeviceSelection selection(parser);
     if (!selection.usable(err)) return Failed;
     const bool customFirmware = !arguments.isEmpty();
-    QFile file(customFirmware ? arguments.first() : QString(kEmbeddedFirmware));
-    if (!file.open(QIODevice::ReadOnly)) {
-        UserMessage::print(err, failureTitle(), windowText("Firmware file not found."), QString());
+    // The whole file is read and checked as the download will check it before any table is
+    // looked for: a refused file touches nothing.
+    OrbiZo3FWUpdater updater;
+    try {
+        updater.setFirmwareData(OrbiZo3FWUpdater::readAndCheckFirmwareFile(
+            customFirmware ? arguments.first() : QString(kEmbeddedFirmware)));
+    } catch (const MessageException& refusal) {
+        UserMessage::print(err, refusal, failureTitle());
+        return Failed;
+    } catch (const std::exception& refusal) {
+        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(refusal.what()));
         return Failed;
     }
-
-    OrbiZo3FWUpdater updater;
     updater.setDevicePath(selection.devicePath());
-    updater.setFirmwareData(file.readAll());
     ProgressDisplay progress(out, &out == &std::cout && ::isatty(STDOUT_FILENO));
     try {
         // Without a table there is nothing to confirm.

@@ -1,5 +1,6 @@
 // orbizo3-cli: the scriptable front end of the OrbiZo3 firmware updater.
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 #include <memory>
 
@@ -13,6 +14,9 @@
 using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 
 int main(int argc, char** argv) {
+    // A reader that goes away (a closed pipe) must not kill an update half-way; writes to it
+    // fail instead.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("orbizo3-cli");
 

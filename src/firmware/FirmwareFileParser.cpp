@@ -33,6 +33,19 @@ std::uint8_t hexDigit(char c) {
     fail(boost::format("Table firmware file format error: hex number expected 0x%02x") % code);
 }
 
+// Byte count that a record of `type` must carry, or -1 when any count goes.
+int fixedRecordLength(std::uint8_t type) {
+    switch (type) {
+        case StartSegmentAddress:
+        case StartLinearAddress:
+            return 4;
+        case ExtendedLinearAddress:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
 // Walks one record line from position 1, keeping the running byte sum for the checksum.
 class RecordCursor {
 public:
@@ -58,11 +71,16 @@ public:
         return result;
     }
 
-    // The checksum byte makes the sum of all record bytes 0 modulo 256.
+    // The checksum byte makes the sum of all record bytes 0 modulo 256. Only blanks and tabs
+    // may follow it: anything else is a second record or stray text run into this line.
     void checksum() {
         const auto expected = static_cast<std::uint8_t>(0x100 - sum);
         if (byte() != expected) {
             fail(boost::format("Table firmware file checksum error in '%1%'") % line);
+        }
+        if (line.find_first_not_of(" \t", position) != std::string::npos) {
+            fail(boost::format("Table firmware file format error: end of line expected in '%1%'") %
+                 line);
         }
     }
 
@@ -76,7 +94,9 @@ private:
 
 FirmwareFileParser::FirmwareFileParser(const char* content, std::size_t size) {
     const std::string text(content, size);
-    const boost::char_separator<char> lineFeed("\n");  // empty pieces are dropped
+    // LF, CR LF and a lone CR all end a line; the empty piece between CR and LF is dropped
+    // like every other empty line.
+    const boost::char_separator<char> lineFeed("\r\n");
     const boost::tokenizer<boost::char_separator<char>> pieces(text, lineFeed);
     lines.assign(pieces.begin(), pieces.end());
 }
@@ -89,6 +109,11 @@ bool FirmwareFileParser::nextDataRecord(std::uint32_t& address, std::uint8_t* by
     while (currentLine < lines.size()) {
         const std::string& line = lines[currentLine++];
         if (parseLine(line, address, bytes, count)) return true;
+    }
+    // A file cut off after a record boundary still parses; only its end record tells.
+    if (!endOfFileSeen) {
+        throw OrbiZoException(ErrorCode::FirmwareFileFormat,
+                              "Table firmware file format error: end of file record missing");
     }
     return false;
 }
@@ -106,6 +131,12 @@ bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& addre
     const std::uint8_t type = cursor.byte();
     if (type > StartLinearAddress) {
         fail(boost::format("Table firmware file format error: type 0...5 expected in '%1%'") %
+             line);
+    }
+    // Fixed-length records: a different count means the line is not what it claims to be.
+    const int fixedLength = fixedRecordLength(type);
+    if (fixedLength >= 0 && byteCount != fixedLength) {
+        fail(boost::format("Table firmware file format error: byte count mismatch in '%1%'") %
              line);
     }
     switch (type) {
@@ -126,7 +157,9 @@ bool FirmwareFileParser::parseLine(const std::string& line, std::uint32_t& addre
             cursor.value(4);  // the start address has no use here
             break;
         default:  // EndOfFile
-            break;
+            cursor.checksum();
+            endOfFileSeen = true;
+            return false;
     }
     cursor.checksum();
     return false;

@@ -13,7 +13,17 @@ bool FlashSector::contains(std::uint32_t address) const {
 }
 
 void FlashSector::allocate() {
-    if (data.empty()) data.assign(length, 0xFF);
+    if (data.empty()) {
+        data.assign(length, 0xFF);
+        written.assign(length, false);
+    }
+}
+
+void FlashSector::release() {
+    data.clear();
+    data.shrink_to_fit();
+    written.clear();
+    written.shrink_to_fit();
 }
 
 }  // namespace Firmware

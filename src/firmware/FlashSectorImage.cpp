@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <boost/format.hpp>
+
 #include "firmware/FirmwareFileParser.h"
 #include "utilities/OrbiZoException.h"
 
@@ -30,6 +32,8 @@ FlashSectorImage::FlashSectorImage() {
 }
 
 void FlashSectorImage::load(const char* content, std::size_t size) {
+    // Every load starts from an untouched flash: a second file never merges with the first.
+    for (FlashSector& sector : sectors) sector.release();
     FirmwareFileParser parser(content, size);
     std::uint8_t scratch[1024];
     std::uint32_t address = 0;
@@ -86,6 +90,7 @@ void FlashSectorImage::storeVectorChecksum() {
 
 // A record may run over a sector end; its bytes then continue in the following sector. If part
 // of it lies outside the map, the part before has already been stored when the error is thrown.
+// A byte that an earlier record wrote may be written again only with the same value.
 void FlashSectorImage::storeRecord(std::uint32_t address, const std::uint8_t* bytes,
                                    std::uint32_t count) {
     std::uint32_t stored = 0;
@@ -95,7 +100,19 @@ void FlashSectorImage::storeRecord(std::uint32_t address, const std::uint8_t* by
         sector.allocate();
         const std::uint32_t offset = address + stored - sector.start;
         const std::uint32_t n = std::min(count - stored, sector.length - offset);
-        std::copy_n(bytes + stored, n, sector.data.begin() + offset);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const std::uint8_t value = bytes[stored + i];
+            if (sector.written[offset + i] && sector.data[offset + i] != value) {
+                throw OrbiZoException(
+                    ErrorCode::FlashImageAddress,
+                    (boost::format("Sensor firmware file format error: overlapping records at "
+                                   "0x%05x") %
+                     (sector.start + offset + i))
+                        .str());
+            }
+            sector.data[offset + i] = value;
+            sector.written[offset + i] = true;
+        }
         stored += n;
     } while (stored < count);
 }

@@ -25,8 +25,10 @@ public:
 
     FlashSectorImage();
 
-    // Fills the image from a whole firmware file, then stores the vector checksum into sector 0
-    // when the file gave it data. Any error abandons the load; the image must then be discarded.
+    // Fills the image from a whole firmware file, starting from an untouched image, then stores
+    // the vector checksum into sector 0 when the file gave it data. Two records writing
+    // different bytes to one address are refused. Any error abandons the load; the image must
+    // then be discarded (or loaded again).
     void load(const char* content, std::size_t size);
     void load(const std::vector<std::uint8_t>& content);
 

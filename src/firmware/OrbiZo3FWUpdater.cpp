@@ -1,12 +1,17 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 
+#include <QFile>
+
 #include "communication/OrbiTableComInfo.h"
 #include "communication/OrbiTableComManager.h"
 #include "firmware/DeviceConnection.h"
+#include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
 using Korvane::Utilities::KorvaneException;
 
 OrbiZo3FWUpdater::OrbiZo3FWUpdater(QObject* parent) : QObject(parent) {}
@@ -43,9 +48,57 @@ void OrbiZo3FWUpdater::checkFirmwareSize(std::size_t bytes) {
         throw MessageException(QString(), tr("No valid firmware (%1)").arg(bytes));
 }
 
+QByteArray OrbiZo3FWUpdater::readFirmwareFile(const QString& fileName) {
+    const auto refuse = [](const QString& text, const QString& reason) {
+        MessageException refusal(QString(), text);
+        refusal.detail = reason;
+        return refusal;
+    };
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw refuse(tr("Firmware file not found."), file.errorString());
+
+    // Read in pieces up to one byte past the limit, so that pipes and files that grow while
+    // being read are measured by what they deliver, not by what they claimed.
+    QByteArray content;
+    constexpr qint64 kPiece = 64 * 1024;
+    for (;;) {
+        const QByteArray piece = file.read(kPiece);
+        if (file.error() != QFileDevice::NoError)
+            throw refuse(tr("Firmware file could not be read completely."), file.errorString());
+        if (piece.isEmpty()) break;
+        content += piece;
+        if (static_cast<std::size_t>(content.size()) > kMaximumFirmwareFileSize) {
+            throw refuse(tr("Firmware file is too large."),
+                         tr("larger than %1 bytes").arg(kMaximumFirmwareFileSize));
+        }
+    }
+    return content;
+}
+
+void OrbiZo3FWUpdater::checkFirmware(const std::vector<std::uint8_t>& content,
+                                     const std::function<void(const FlashSectorImage&)>& loaded) {
+    checkFirmwareSize(content.size());
+    FlashSectorImage image;
+    image.load(content);
+    if (loaded) loaded(image);
+    OrbiZo3FirmwareHandle::checkImage(image);
+}
+
+void OrbiZo3FWUpdater::checkFirmware() const {
+    checkFirmware(firmwareData);
+}
+
+QByteArray OrbiZo3FWUpdater::readAndCheckFirmwareFile(const QString& fileName) {
+    const QByteArray content = readFirmwareFile(fileName);
+    checkFirmware(std::vector<std::uint8_t>(content.begin(), content.end()));
+    return content;
+}
+
 bool OrbiZo3FWUpdater::downloadFirmware() {
     newVersion = 0;
-    checkFirmwareSize(firmwareData.size());
+    // A file the download would refuse must not even open the table.
+    checkFirmware();
 
     DeviceConnection connection(path);
     const auto handle = connection.firmwareHandle();

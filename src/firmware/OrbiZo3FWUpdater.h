@@ -4,11 +4,22 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "firmware/DeviceInfo.h"
 
 class DeviceConnection;
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+class FlashSectorImage;
+}
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
 
 // The one object through which the application reaches a table: the selected table's device
 // path, the firmware file of the next update and the version read back after it. Every talk
@@ -40,18 +51,40 @@ public:
     // Firmware version" with the cause as detail.
     static DeviceInfo readDeviceInfo(DeviceConnection& connection);
 
-    // Programs firmwareData into the selected table over a fresh connection: load and check
-    // the image, enter the bootloader, program each sector (ProgressEvent before every sector
-    // index with the work still to do and the total), restart and require standby.
-    // Returns true when the whole sequence ran. Firmware of 10000 bytes or fewer is refused
-    // with "No valid firmware (%1)"; connecting fails with a MessageException; device and file
-    // failures leave as the OrbiZoException they are. The connection is closed on every exit.
+    // Programs firmwareData into the selected table over a fresh connection: check the whole
+    // file (checkFirmware, before the table is opened), load the image, enter the bootloader,
+    // program each sector (ProgressEvent before every sector index with the work still to do and
+    // the total), restart and require standby. Returns true when the whole sequence ran. Firmware
+    // of 10000 bytes or fewer is refused with "No valid firmware (%1)"; connecting fails with a
+    // MessageException; device and file failures leave as the OrbiZoException they are. The
+    // connection is closed on every exit.
     bool downloadFirmware();
 
     // Firmware files must be longer than this many bytes.
     static constexpr std::size_t kMinimumFirmwareSize = 10000;
+    // Firmware files larger than this are refused while they are read.
+    static constexpr std::size_t kMaximumFirmwareFileSize = 16 * 1024 * 1024;
     // Throws the download's MessageException for a file of kMinimumFirmwareSize bytes or fewer.
     static void checkFirmwareSize(std::size_t bytes);
+
+    // Reads a firmware file (or a compiled-in resource) completely. A file that cannot be
+    // opened or read to its end, or that is larger than kMaximumFirmwareFileSize, throws a
+    // MessageException with an empty title, the refusal as text and the reason as detail.
+    static QByteArray readFirmwareFile(const QString& fileName);
+
+    // Everything a download checks before it touches a table, in its order: the size, the
+    // parser, the flash image, then the sector rules (no sector 0, 2 or 3, at most 15 sectors,
+    // at least one). The size refusal is a MessageException, the others OrbiZoExceptions.
+    // `loaded`, when given, sees the flash image once the file has parsed, before the sector
+    // rules are applied.
+    static void checkFirmware(
+        const std::vector<std::uint8_t>& content,
+        const std::function<void(const Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage&)>&
+            loaded = {});
+    // checkFirmware on the firmware of the next download.
+    void checkFirmware() const;
+    // readFirmwareFile, then checkFirmware: the bytes of a file a download accepts.
+    static QByteArray readAndCheckFirmwareFile(const QString& fileName);
 
 signals:
     // xCurrentValue: work units still to do; xTotalTime: work units of the whole download.

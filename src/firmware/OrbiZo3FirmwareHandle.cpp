@@ -26,7 +26,8 @@ constexpr std::size_t kFirstConfigurationSector = 2;
 constexpr std::size_t kLastConfigurationSector = 3;
 constexpr std::size_t kMaxSectors = 15;
 constexpr std::size_t kLowBlockSector = 1;   // alone in lock block 2
-constexpr std::size_t kHighBlockSector = 4;  // first of lock block 0 (sectors 4-14)
+constexpr std::size_t kHighBlockFirstSector = 4;  // lock block 0 holds sectors 4-14
+constexpr std::size_t kHighBlockLastSector = 14;
 constexpr std::int32_t kLowBlock = 2;
 constexpr std::int32_t kHighBlock = 0;
 // Each RAM write of writeFlash is tried up to this often.
@@ -44,19 +45,29 @@ OrbiZo3FirmwareHandle::OrbiZo3FirmwareHandle(
 OrbiZo3FirmwareHandle::~OrbiZo3FirmwareHandle() = default;
 
 void OrbiZo3FirmwareHandle::load(const std::vector<std::uint8_t>& content) {
-    image.load(content);
     pendingSectors.clear();
-    pendingSectors.resize(image.sectorCount());
-    for (std::size_t i = 0; i < image.sectorCount(); ++i) pendingSectors[i] = holdsData(i);
+    image.load(content);
+    pendingSectors = checkImage(image);
+}
 
-    if (pendingSectors[kBootloaderSector])
+boost::dynamic_bitset<> OrbiZo3FirmwareHandle::checkImage(const FlashSectorImage& image) {
+    boost::dynamic_bitset<> sectors(image.sectorCount());
+    std::uint32_t start = 0;
+    for (std::size_t i = 0; i < image.sectorCount(); ++i)
+        sectors[i] = image.hasSectorData(i, start);
+
+    if (sectors[kBootloaderSector])
         throw OrbiZoException(ErrorCode::FirmwareSectorsRefused, "Firmware contains sector 0.");
-    if (pendingSectors[kFirstConfigurationSector] || pendingSectors[kLastConfigurationSector])
+    if (sectors[kFirstConfigurationSector] || sectors[kLastConfigurationSector])
         throw OrbiZoException(ErrorCode::FirmwareSectorsRefused,
                               "Firmware contains configuration sectors.");
-    if (pendingSectors.size() > kMaxSectors)
+    if (sectors.size() > kMaxSectors)
         throw OrbiZoException(ErrorCode::FirmwareSectorsRefused,
                               "Firmware contains too much sectors.");
+    // Nothing to program would restart the table for nothing and report success.
+    if (sectors.none())
+        throw OrbiZoException(ErrorCode::FirmwareSectorsRefused, "Firmware contains no sectors.");
+    return sectors;
 }
 
 std::uint32_t OrbiZo3FirmwareHandle::progressValue() const {
@@ -72,13 +83,17 @@ void OrbiZo3FirmwareHandle::enterBootloader(std::uint8_t mode) {
 void OrbiZo3FirmwareHandle::prepareDevice() {
     enterBootloader(0);
     // Block 2 before block 0: the order the bootloader has always been given.
-    if (holdsData(kLowBlockSector)) manager->flashGroup()->unlockBlock(kLowBlock);
-    if (holdsData(kHighBlockSector)) manager->flashGroup()->unlockBlock(kHighBlock);
+    if (isPending(kLowBlockSector)) manager->flashGroup()->unlockBlock(kLowBlock);
+    bool highBlockNeeded = false;
+    for (std::size_t s = kHighBlockFirstSector; s <= kHighBlockLastSector; ++s)
+        highBlockNeeded = highBlockNeeded || isPending(s);
+    if (highBlockNeeded) manager->flashGroup()->unlockBlock(kHighBlock);
 }
 
 void OrbiZo3FirmwareHandle::programSector(std::uint16_t sector) {
+    // Only what load checked and marked is programmed, and only once.
     std::uint32_t start = 0;
-    if (!image.hasSectorData(sector, start)) return;
+    if (!isPending(sector) || !image.hasSectorData(sector, start)) return;
 
     const auto flash = manager->flashGroup();
     flash->prepareSectors(sector, sector);
@@ -114,11 +129,6 @@ void OrbiZo3FirmwareHandle::checkStandby() {
 
 bool OrbiZo3FirmwareHandle::isPending(std::size_t sector) const {
     return sector < pendingSectors.size() && pendingSectors[sector];
-}
-
-bool OrbiZo3FirmwareHandle::holdsData(std::size_t sector) const {
-    std::uint32_t start = 0;
-    return image.hasSectorData(sector, start);
 }
 
 }  // namespace Firmware

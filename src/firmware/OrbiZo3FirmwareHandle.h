@@ -39,19 +39,25 @@ public:
     explicit OrbiZo3FirmwareHandle(boost::shared_ptr<Communication::OrbiTableComManager> manager);
     ~OrbiZo3FirmwareHandle();
 
-    // Builds the flash image from the whole file content and marks the sectors holding data.
-    // Refuses images touching sector 0 (the bootloader) or sectors 2 and 3 (the table's
-    // configuration) before anything is sent. Parser and image errors pass through.
+    // Builds the flash image from the whole file content (a fresh image each time) and marks
+    // the sectors holding data, refused as checkImage refuses, before anything is sent. Parser
+    // and image errors pass through; after any error nothing is pending.
     void load(const std::vector<std::uint8_t>& content);
+
+    // The download's rules for an image, in this order: no sector 0 (the bootloader), no
+    // sector 2 or 3 (the table's configuration), no more than 15 sectors, at least one sector.
+    // Returns one bit per image sector, set where the sector holds data.
+    static boost::dynamic_bitset<> checkImage(const FlashSectorImage& image);
 
     // Work still to do: 1100 plus 4250 per sector not yet programmed and verified.
     std::uint32_t progressValue() const;
 
-    // Restarts the table into its bootloader and unlocks the blocks the image needs.
+    // Restarts the table into its bootloader and unlocks the blocks the pending sectors need:
+    // block 2 for sector 1, then block 0 for any of sectors 4-14.
     void prepareDevice();
 
-    // Programs and verifies sector `sector` when the image holds data for it; otherwise sends
-    // nothing. Clears the sector's pending mark on success.
+    // Programs and verifies sector `sector` when it is pending; otherwise sends nothing.
+    // Clears the sector's pending mark on success.
     void programSector(std::uint16_t sector);
 
     // Number of sectors of the image (15): the bound of the caller's sector loop.
@@ -67,8 +73,6 @@ public:
     bool isPending(std::size_t sector) const;
 
 private:
-    bool holdsData(std::size_t sector) const;
-
     boost::shared_ptr<Communication::OrbiTableComManager> manager;
     FlashSectorImage image;
     boost::dynamic_bitset<> pendingSectors;

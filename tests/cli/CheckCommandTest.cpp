@@ -68,7 +68,8 @@ TEST_F(OrbiZo3Cli, CheckPrintsSumsAndTheStoredVectorChecksum) {
     // Sector 0: words 1..4, the rest erased; the vector checksum lands on 0x14..0x17.
     const QString path = writeFile("vector.zof",
                                    ":1000000001000000020000000300000004000000E6\r\n"
-                                   ":00000001FF\r\n");
+                                   ":00000001FF\r\n" +
+                                       QByteArray(10000, '\n'));
     const Result r = run({"check", path});
     // 10 + 8176 * 0xFF - 6 (0xF9 instead of 0xFF at 0x14) = 0x1FD014.
     EXPECT_EQ(r.out,
@@ -76,18 +77,31 @@ TEST_F(OrbiZo3Cli, CheckPrintsSumsAndTheStoredVectorChecksum) {
               "vector checksum 0xfffffff9\n");
     // Listed in full, then refused as a download would refuse it.
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "No valid firmware (58)\n");
+    EXPECT_EQ(r.err, "error 0x0a003081: Firmware contains sector 0.\n");
 }
 
 TEST_F(OrbiZo3Cli, CheckReportsTheFirstErrorWithItsCode) {
+    const QByteArray padding(10000, '\n');
+    const QByteArray sector5 = ":10A00000000102030405060708090A0B0C0D0E0FD8";
     const struct {
         QByteArray content;
         std::string err;
     } cases[] = {
-        {":0100000041BE\n:00000001FE\n",
+        {":0100000041BE\n:00000001FE\n" + padding,
          "error 0x0a003085: Table firmware file checksum error in ':00000001FE'\n"},
-        {":020000040001F9\n:01E00000011E\n",
+        {":020000040001F9\n:01E00000011E\n:00000001FF\n" + padding,
          "error 0x0a003086: Sensor firmware file format error: address out of memory map\n"},
+        {sector5 + "\r" + padding,
+         "error 0x0a003085: Table firmware file format error: end of file record missing\n"},
+        {sector5 + ":00000001FF\r" + padding,
+         "error 0x0a003085: Table firmware file format error: end of line expected in '" +
+             sector5.toStdString() + ":00000001FF'\n"},
+        {":03000004000100F8\r" + padding,
+         "error 0x0a003085: Table firmware file format error: byte count mismatch in "
+         "':03000004000100F8'\n"},
+        {sector5 + "\n:01A00F000050\n:00000001FF\n" + padding,
+         "error 0x0a003086: Sensor firmware file format error: overlapping records at 0x0a00f\n"},
+        {sector5 + "\n:00000001FF\n", "error 0x0a003081: No valid firmware (56)\n"},
     };
     for (const auto& c : cases) {
         const Result r = run({"check", writeFile("bad.zof", c.content)});
@@ -95,6 +109,12 @@ TEST_F(OrbiZo3Cli, CheckReportsTheFirstErrorWithItsCode) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
     }
+    // A file that parses is listed, here as nothing but the vector line, before its refusal.
+    const Result empty =
+        run({"check", writeFile("empty.zof", ":020000040001F9\n:00000001FF\n" + padding)});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.out, "vector checksum -\n");
+    EXPECT_EQ(empty.err, "error 0x0a003081: Firmware contains no sectors.\n");
 }
 
 TEST_F(OrbiZo3Cli, CheckOfAnUnreadableFileFails) {

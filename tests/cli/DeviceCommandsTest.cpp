@@ -210,33 +210,71 @@ TEST_F(DeviceCommands, RefusedFirmwareFilesFailWithTheirReason) {
         QString err;
     };
     const Case cases[] = {
-        {dir.filePath("missing.zof"), "Firmware update failed\nFirmware file not found.\n"},
+        {dir.filePath("missing.zof"),
+         "Firmware update failed\nFirmware file not found.\n[No such file or directory]\n"},
+        {writeFile("huge.zof", QByteArray(16 * 1024 * 1024 + 1, '\n')),
+         "Firmware update failed\nFirmware file is too large.\n[larger than 16777216 bytes]\n"},
+        // Opens, but fails part-way through reading.
+        {"/proc/self/mem",
+         "Firmware update failed\nFirmware file could not be read completely.\n"
+         "[Input/output error]\n"},
         {writeFile("short.zof", ":00000001FF\r\n"),
          "Firmware update failed\nNo valid firmware (13)\n"},
-        {writeFile("sector0.zof",
-                   ":10000000000102030405060708090A0B0C0D0E0F78\r\n" + QByteArray(10000, '\n')),
+        {writeFile("sector0.zof", ":10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n" +
+                                      QByteArray(10000, '\n')),
          "Firmware update failed\n[Firmware contains sector 0.]\n"},
+        {writeFile("address-only.zof",
+                   ":020000040001F9\r\n:00000001FF\r\n" + QByteArray(10000, '\r')),
+         "Firmware update failed\n[Firmware contains no sectors.]\n"},
     };
     for (const Case& c : cases) {
         const Outcome o = run({"--simulate", "update", "--yes", c.file});
         EXPECT_EQ(o.exitCode, 1) << c.file.toStdString();
+        EXPECT_EQ(o.out, "") << c.file.toStdString();
         EXPECT_EQ(o.err, c.err) << c.file.toStdString();
         EXPECT_FALSE(o.out.contains("Successfully")) << c.file.toStdString();
     }
 }
 
+// A CR-only copy of the embedded firmware is the same firmware; a cut-off copy never reaches
+// the table (the trace records every USB transfer, and stays empty).
+TEST_F(DeviceCommands, UpdateFromCopiesOfTheEmbeddedFirmware) {
+    QFile embedded(ORBIZO3_SOURCE_DIR "/src/resources/FW_Zo3.zof");
+    ASSERT_TRUE(embedded.open(QIODevice::ReadOnly));
+    const QByteArray text = embedded.readAll();
+
+    const Outcome crOnly = run({"--simulate", "update", "--yes",
+                                writeFile("cr.zof", QByteArray(text).replace("\r\n", "\r"))});
+    EXPECT_EQ(crOnly.exitCode, 0) << crOnly.err.toStdString();
+    EXPECT_TRUE(crOnly.out.endsWith("Successfully updated firmware.\nFirmware version: 1.09\n"))
+        << crOnly.out.toStdString();
+    EXPECT_EQ(progressValues(crOnly.out).size(), 19);
+
+    const QString trace = dir.filePath("truncated.trace");
+    const Outcome truncated =
+        run({"--simulate", "--trace", trace, "update", "--yes",
+             writeFile("truncated.zof", text.left(text.lastIndexOf(":00000001FF")))});
+    EXPECT_EQ(truncated.exitCode, 1);
+    EXPECT_EQ(truncated.err,
+              "Firmware update failed\n[Table firmware file format error: end of file record "
+              "missing]\n");
+    EXPECT_EQ(truncated.out, "");
+    QFile traced(trace);
+    EXPECT_TRUE(!traced.exists() || traced.size() == 0);
+}
+
 TEST_F(DeviceCommands, CheckAppliesTheDownloadRulesAfterItsListing) {
     const QByteArray sector2 = ":10400000000102030405060708090A0B0C0D0E0F38\r\n";
     const QByteArray sector5 = ":10A00000000102030405060708090A0B0C0D0E0FD8\r\n";
+    const QByteArray end = ":00000001FF\r\n";
     struct Case {
         QByteArray content;
         int exitCode;
         QString err;
     };
     const Case cases[] = {
-        {sector5 + QByteArray(10000 - sector5.size(), '\n'), 1, "No valid firmware (10000)\n"},
-        {sector5 + QByteArray(10001 - sector5.size(), '\n'), 0, ""},
-        {sector2 + sector5 + QByteArray(10000, '\n'), 1,
+        {sector5 + end + QByteArray(10001 - sector5.size() - end.size(), '\n'), 0, ""},
+        {sector2 + sector5 + end + QByteArray(10000, '\n'), 1,
          "error 0x0a003081: Firmware contains configuration sectors.\n"},
     };
     for (const Case& c : cases) {
@@ -245,22 +283,52 @@ TEST_F(DeviceCommands, CheckAppliesTheDownloadRulesAfterItsListing) {
         EXPECT_EQ(o.err.toStdString(), c.err.toStdString()) << c.content.size();
         EXPECT_TRUE(o.out.contains("sector 5 0x0a000-0x0bfff sum ")) << o.out.toStdString();
     }
+    // Too short for a download: refused before it is even parsed, so nothing is listed.
+    const Outcome tooShort =
+        run({"check",
+             writeFile("short.zof",
+                       sector5 + end + QByteArray(10000 - sector5.size() - end.size(), '\n'))});
+    EXPECT_EQ(tooShort.exitCode, 1);
+    EXPECT_EQ(tooShort.out, "");
+    EXPECT_EQ(tooShort.err, "error 0x0a003081: No valid firmware (10000)\n");
 }
 
-TEST_F(DeviceCommands, FirstInterruptWhileProgrammingOnlyWarns) {
-    QProcess process;
-    start(process, {"--simulate", "update", "--yes"}, QString());
-    QByteArray out;
-    while (!out.contains("Progress: 15%") && process.waitForReadyRead(10000))
-        out += process.readAllStandardOutput();
-    ASSERT_TRUE(out.contains("Progress: 15%"));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+// The first Ctrl-C, and every hang-up or termination request, only warn while the table is
+// being programmed: the update finishes and reports its result.
+TEST_F(DeviceCommands, SignalsWhileProgrammingOnlyWarn) {
+    const struct {
+        int signal;
+        int count;
+        const char* warning;
+    } cases[] = {{SIGINT, 1, "Stopping now leaves the OrbiZo3 in its bootloader"},
+                 {SIGTERM, 2, "the update finishes first"},
+                 {SIGHUP, 2, "the update finishes first"}};
+    for (const auto& c : cases) {
+        QProcess process;
+        start(process, {"--simulate", "update", "--yes"}, QString());
+        QByteArray out;
+        while (!out.contains("Progress: 15%") && process.waitForReadyRead(10000))
+            out += process.readAllStandardOutput();
+        ASSERT_TRUE(out.contains("Progress: 15%"));
+        for (int i = 0; i < c.count; ++i) ::kill(static_cast<pid_t>(process.processId()), c.signal);
 
-    const Outcome o = finish(process);
-    EXPECT_EQ(o.exitCode, 0);
-    EXPECT_TRUE(o.out.contains("Successfully updated firmware."));
-    EXPECT_TRUE(o.err.contains("Stopping now leaves the OrbiZo3 in its bootloader"))
-        << o.err.toStdString();
+        const Outcome o = finish(process);
+        EXPECT_EQ(o.exitCode, 0) << c.signal;
+        EXPECT_TRUE(o.out.contains("Successfully updated firmware.")) << c.signal;
+        EXPECT_TRUE(o.err.contains(c.warning)) << o.err.toStdString();
+    }
+}
+
+// A reader that goes away does not kill the update with SIGPIPE.
+TEST_F(DeviceCommands, ClosedOutputPipeDoesNotStopTheUpdate) {
+    QProcess shell;
+    shell.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    shell.start("bash", {"-c",
+                         "\"$0\" --simulate update --yes 2>/dev/null | true; "
+                         "echo ${PIPESTATUS[0]}",
+                         ORBIZO3_CLI});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.readAllStandardOutput().trimmed(), "0");
 }
 
 TEST_F(DeviceCommands, SecondInterruptStops) {

@@ -87,6 +87,28 @@ TEST(EmbeddedFirmware, LoadsIntoSectors4To13WithAValidApplicationHeader) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin() + 0x8000));
 }
 
+// The same file with LF, CR LF or CR alone between its lines is the same firmware.
+TEST(EmbeddedFirmware, EveryLineEndGivesTheSameImage) {
+    const std::string crlf = EmbeddedFirmwareGenerator::fileText();
+    const auto imageOf = [](const std::string& text) {
+        FlashSectorImage image;
+        image.load(text.data(), text.size());
+        std::vector<std::uint8_t> flash(image.sectorCount() * FlashSectorImage::kSectorSize, 0);
+        for (std::size_t i = 0; i < image.sectorCount(); ++i) {
+            std::uint32_t start = 0;
+            if (image.hasSectorData(i, start))
+                image.copySector(i, start, flash.data() + start, FlashSectorImage::kSectorSize);
+        }
+        return flash;
+    };
+    const std::vector<std::uint8_t> expected = imageOf(crlf);
+    for (const char* lineEnd : {"\n", "\r"}) {
+        std::string text;
+        for (const std::string& line : crlfLines(crlf)) text += line + lineEnd;
+        EXPECT_TRUE(imageOf(text) == expected) << "line end 0x" << std::hex << int(lineEnd[0]);
+    }
+}
+
 TEST(EmbeddedFirmware, ResourceIsCompressedAndHoldsTheCommittedFile) {
     const QString path = ":/Resources/FW_Zo3.zof";
     QResource resource(path);

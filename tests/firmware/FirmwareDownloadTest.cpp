@@ -5,11 +5,13 @@
 
 #include "SimulatedTableFixture.h"
 #include "firmware/DeviceConnection.h"
+#include "firmware/OrbiZo3FirmwareHandle.h"
 #include "simulator/Fault.h"
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZoException.h"
 
 using Korvane::DeviceDriver::OrbiZo::OrbiZoException;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
 using Korvane::Simulator::Fault;
 using Korvane::Testing::SimulatedTableFixture;
 
@@ -32,10 +34,12 @@ protected:
         updater.setFirmwareData(firmware);
         try {
             updater.downloadFirmware();
+            ADD_FAILURE() << "the download did not fail";
         } catch (const OrbiZoException& e) {
             return e;
+        } catch (const MessageException& e) {
+            ADD_FAILURE() << e.text.toStdString();
         }
-        ADD_FAILURE() << "the download did not fail";
         return OrbiZoException(0, "");
     }
 
@@ -100,43 +104,80 @@ TEST_F(FirmwareDownload, SectorsOneAndFourUnlockBlockTwoBeforeBlockZero) {
     EXPECT_EQ(versionReadBack(), 0x0109);
 }
 
-TEST_F(FirmwareDownload, FileWithoutDataRecordsProgramsNothing) {
-    updater.setFirmwareData(firmwareFor({}));
+// Data anywhere in sectors 4-14 needs block 0, not only data in sector 4. Sector 5 gets the
+// bytes it already holds after the embedded firmware, so that the application still starts.
+TEST_F(FirmwareDownload, SectorsOfBlockZeroProgramAndVerifyAlone) {
+    updater.setFirmwareData(embeddedFirmware());
     ASSERT_TRUE(updater.downloadFirmware());
+    QByteArray sector5 = QByteArray::fromStdString(upperAddressRecord(0) + "\r\n");
+    // The first 64 KiB of the embedded firmware come before its upper address record 0x0001.
+    const QByteArray embedded = embeddedFirmware();
+    for (const QByteArray& line : embedded.left(embedded.indexOf(":020000040001")).split('\n')) {
+        if (line.startsWith(":10A") || line.startsWith(":10B")) sector5 += line + "\n";
+    }
+    sector5 += ":00000001FF\r\n";
 
-    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>(15, {kFixedUnits, kFixedUnits})));
-    EXPECT_TRUE(erasedSectors().empty());
-    EXPECT_TRUE(unlockedBlocks().empty());
-    for (const std::string& c : commands()) EXPECT_NE(c[0], 'u') << c;
-    EXPECT_EQ(commands().back(), "a0");  // the standby check still runs
+    // Sector 14 lies beyond 64 KiB, where firmwareFor does not reach.
+    const std::string sector14 = upperAddressRecord(1) + "\n" + dataRecord(0xC000, byteRun(16)) +
+                                 "\n" + dataRecord(0xC010, byteRun(16, 1)) + "\n:00000001FF\n" +
+                                 std::string(10000, '\n');
+    const struct {
+        QByteArray file;
+        std::vector<int> sectors;
+        std::vector<int> unlocked;
+    } cases[] = {
+        {sector5, {5}, {0}},
+        {QByteArray::fromStdString(sector14), {14}, {0}},
+        {QByteArray::fromStdString(dataRecord(0x2000, {1}) + "\n" + sector14), {1, 14}, {2, 0}},
+    };
+    for (const auto& c : cases) {
+        table->clearTranscript();
+        updater.setFirmwareData(c.file);
+        SCOPED_TRACE(c.sectors.back());
+        bool completed = false;
+        EXPECT_NO_THROW(completed = updater.downloadFirmware());
+        EXPECT_TRUE(completed);
+        EXPECT_EQ(unlockedBlocks(), c.unlocked) << c.sectors.back();
+        EXPECT_EQ(erasedSectors(), c.sectors);
+        EXPECT_EQ(versionReadBack(), 0x0109);
+    }
+    EXPECT_EQ(flashSector(14)[16], 1);
 }
 
-struct RefusedSector {
-    int sector;
-    const char* message;
-};
-
-class RefusedSectors : public FirmwareDownload,
-                       public ::testing::WithParamInterface<RefusedSector> {};
-
-TEST_P(RefusedSectors, AreRefusedBeforeTheTableIsTouched) {
-    // Together with a sector that may be written, so that the refusal is not about emptiness.
-    const OrbiZoException e = refusal(firmwareFor({GetParam().sector, 5}));
-    EXPECT_EQ(e.code, 0x0A003081);
-    EXPECT_STREQ(e.what(), GetParam().message);
-    // Only the connection's version query went out: no restart, no boot break, no unlock.
-    EXPECT_EQ(commands(), std::vector<std::string>{"a1"});
-    EXPECT_TRUE(progress.empty());
+// Whatever the reason, a refused file sends nothing at all: no control request, no command.
+TEST_F(FirmwareDownload, RefusedFilesNeverReachTheTable) {
+    const QByteArray embedded = embeddedFirmware();
+    const QByteArray sector5 = firmwareFor({5});
+    const std::string first = dataRecord(0xA000, byteRun(16, 0));
+    const std::string second = dataRecord(0xA010, byteRun(16, 1));
+    const struct {
+        QByteArray file;
+        std::int32_t code;
+        std::string message;
+    } cases[] = {
+        {firmwareFor({0, 5}), 0x0A003081, "Firmware contains sector 0."},
+        {firmwareFor({2, 5}), 0x0A003081, "Firmware contains configuration sectors."},
+        {firmwareFor({3, 5}), 0x0A003081, "Firmware contains configuration sectors."},
+        {firmwareFor({}), 0x0A003081, "Firmware contains no sectors."},
+        {embedded.left(embedded.lastIndexOf(":00000001FF")), 0x0A003085,
+         "Table firmware file format error: end of file record missing"},
+        {QByteArray(sector5).replace(first + "\r\n" + second, first + second) + "\n\n", 0x0A003085,
+         "Table firmware file format error: end of line expected in '" + first + second + "'"},
+        {sector5 + QByteArray::fromStdString(upperAddressRecord(0) + "\n" +
+                                             dataRecord(0xA000, {9}) + "\n"),
+         0x0A003086, "Sensor firmware file format error: overlapping records at 0x0a000"},
+    };
+    for (const auto& c : cases) {
+        const OrbiZoException e = refusal(c.file);
+        EXPECT_EQ(e.code, c.code) << c.message;
+        EXPECT_EQ(e.what(), c.message);
+        EXPECT_TRUE(table->transcript().empty()) << c.message;
+        EXPECT_TRUE(progress.empty());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    FirmwareDownload, RefusedSectors,
-    ::testing::Values(RefusedSector{0, "Firmware contains sector 0."},
-                      RefusedSector{2, "Firmware contains configuration sectors."},
-                      RefusedSector{3, "Firmware contains configuration sectors."}));
 
 TEST_F(FirmwareDownload, FirmwareMustBeLongerThanTenThousandBytes) {
-    const QByteArray accepted = firmwareFor({}, 0, 10001);
+    const QByteArray accepted = firmwareFor({1}, 16, 10001);
     ASSERT_EQ(accepted.size(), 10001);
 
     updater.setNewFirmwareVersion(0x0109);
@@ -150,7 +191,7 @@ TEST_F(FirmwareDownload, FirmwareMustBeLongerThanTenThousandBytes) {
         EXPECT_EQ(e.detail, "");
     }
     EXPECT_EQ(updater.newFirmwareVersion(), 0);
-    EXPECT_TRUE(commands().empty());  // refused without opening the table
+    EXPECT_TRUE(table->transcript().empty());  // refused without opening the table
 
     updater.setFirmwareData(accepted);
     EXPECT_TRUE(updater.downloadFirmware());
@@ -218,6 +259,19 @@ TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecov
     EXPECT_TRUE(updater.downloadFirmware());
     EXPECT_EQ(versionReadBack(), 0x0109);
     EXPECT_EQ(progress.size(), 15u);
+}
+
+// What is pending comes from the last load alone; a refused load leaves nothing to program.
+TEST_F(FirmwareDownload, EachLoadReplacesWhatIsPending) {
+    OrbiZo3FirmwareHandle handle(nullptr);
+    const auto load = [&handle](const QByteArray& file) {
+        handle.load(std::vector<std::uint8_t>(file.begin(), file.end()));
+    };
+    load(firmwareFor({1, 5}));
+    load(firmwareFor({6}));
+    EXPECT_TRUE(handle.isPending(6) && !handle.isPending(1) && !handle.isPending(5));
+    EXPECT_THROW(load(firmwareFor({0, 7})), OrbiZoException);
+    EXPECT_EQ(handle.progressValue(), static_cast<std::uint32_t>(kFixedUnits));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(FirmwareFileParser, MalformedLinesFailWithTheirExactMessage) {
         {":0100000041be", kFormat + "hex number expected 0x62"},
         {":0G000001FF", kFormat + "hex number expected 0x47"},
         {":00 00001FF", kFormat + "hex number expected 0x20"},
-        {":0000000\r", kFormat + "hex number expected 0x0d"},
+        {":0000000\r", kFormat + "byte expected in ':0000000' at position 7"},
         {":\x80"
          "0000001FF",
          kFormat + "hex number expected 0xff80"},
@@ -96,46 +96,75 @@ TEST(FirmwareFileParser, MalformedLinesFailWithTheirExactMessage) {
     }
 }
 
-TEST(FirmwareFileParser, MessageNamesTheLineWithItsCarriageReturn) {
-    EXPECT_EQ(errorOf(":00000001FE\r\n"), "Table firmware file checksum error in ':00000001FE\r'");
+// Each case is a whole file; its error names the line as split, never with a line end.
+TEST(FirmwareFileParser, DamagedFilesFailWithTheirExactMessage) {
+    const std::string end = ":00000001FF";
+    const std::string data = dataRecord(0x0100, {1, 2});
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {":00000001FE\r\n", "Table firmware file checksum error in ':00000001FE'"},
+        {":00000001FE\r", "Table firmware file checksum error in ':00000001FE'"},
+        // Two records run together, or stray text, after a checksum.
+        {data + end + "\n", kFormat + "end of line expected in '" + data + end + "'"},
+        {data + " x\n" + end, kFormat + "end of line expected in '" + data + " x'"},
+        {end + ";\n", kFormat + "end of line expected in '" + end + ";'"},
+        {hexRecord(0x04, 0, {0, 1}) + "0\n" + end,
+         kFormat + "end of line expected in '" + hexRecord(0x04, 0, {0, 1}) + "0'"},
+        // The checksum is checked before what follows it.
+        {":00000001FEFF\n", "Table firmware file checksum error in ':00000001FEFF'"},
+        // Cut off: no end-of-file record anywhere.
+        {"", kFormat + "end of file record missing"},
+        {"\r\n\n", kFormat + "end of file record missing"},
+        {data + "\n" + dataRecord(0x0102, {3}) + "\n", kFormat + "end of file record missing"},
+        // Fixed-length records with another count, refused before their data are read.
+        {hexRecord(0x03, 0, {1, 2}) + "\n" + end,
+         kFormat + "byte count mismatch in '" + hexRecord(0x03, 0, {1, 2}) + "'"},
+        {hexRecord(0x04, 0, {0, 1, 0}) + "\n" + end,
+         kFormat + "byte count mismatch in '" + hexRecord(0x04, 0, {0, 1, 0}) + "'"},
+        {hexRecord(0x05, 0, {}) + "\n" + end,
+         kFormat + "byte count mismatch in '" + hexRecord(0x05, 0, {}) + "'"},
+        {":0300000400\n" + end, kFormat + "byte count mismatch in ':0300000400'"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(errorOf(c.text), c.message) << c.text;
 }
 
-TEST(FirmwareFileParser, CrLfAndLfGiveTheSameRecords) {
+TEST(FirmwareFileParser, CrLfLfAndCrGiveTheSameRecords) {
     const std::vector<std::string> lines = {upperAddressRecord(0),
                                             dataRecord(0x8000, byteRun(16)),
                                             upperAddressRecord(1),
                                             dataRecord(0x0010, byteRun(3, 0xF0)),
                                             hexRecord(0x05, 0, {0, 0, 0x80, 0x10}),
                                             hexRecord(0x01, 0, {})};
-    std::string lf, crlf;
-    for (const std::string& line : lines) {
-        lf += line + "\n";
-        crlf += line + "\r\n";
-    }
     const std::vector<Record> expected = {{0x8000, byteRun(16)}, {0x10010, byteRun(3, 0xF0)}};
-    EXPECT_EQ(parseAll(lf), expected);
-    EXPECT_EQ(parseAll(crlf), expected);
+    for (const std::string lineEnd : {"\n", "\r\n", "\r", "\n\r", "\r\r\n"}) {
+        std::string text;
+        for (const std::string& line : lines) text += line + lineEnd;
+        EXPECT_EQ(parseAll(text), expected) << testing::PrintToString(lineEnd);
+    }
 }
 
 TEST(FirmwareFileParser, BlankAndOneCharacterLinesAreSkipped) {
     const std::string a = dataRecord(0x0100, {1, 2});
     const std::string b = dataRecord(0x0200, {3});
     const std::vector<Record> expected = {{0x0100, {1, 2}}, {0x0200, {3}}};
+    const std::string end = ":00000001FF";
     const std::string texts[] = {
-        "\n\n" + a + "\n\n\n" + b + "\n\n",
-        "\r\n" + a + "\r\n\r\n" + b,  // blank CR LF lines, last line without line end
-        "x\n" + a + "\n:\n" + b + "\n\x80\n",
-        a + "\n" + b,
+        "\n\n" + a + "\n\n\n" + b + "\n\n" + end,
+        "\r\n" + a + "\r\n\r\n" + b + "\r\n" + end,  // last line without line end
+        "x\n" + a + "\n:\n" + b + "\n\x80\n" + end + "\r \r",
+        a + "\n" + b + "\n" + end + " \t",  // blanks and tabs may follow a checksum
     };
     for (const std::string& text : texts) EXPECT_EQ(parseAll(text), expected) << text;
-    EXPECT_TRUE(parseAll("").empty());
-    EXPECT_TRUE(parseAll("\n\r\n\n").empty());
+    EXPECT_TRUE(parseAll("\n\r\n" + end + "\n").empty());
 }
 
 TEST(FirmwareFileParser, UpperAddressAppliesToTheRecordsAfterIt) {
     const std::string text = dataRecord(0xFFF0, {1}) + "\n" + upperAddressRecord(1) + "\n" +
                              dataRecord(0x0000, {2}) + "\n" + dataRecord(0xBFF0, {3}) + "\n" +
-                             upperAddressRecord(0) + "\n" + dataRecord(0x8000, {4}) + "\n";
+                             upperAddressRecord(0) + "\n" + dataRecord(0x8000, {4}) +
+                             "\n:00000001FF\n";
     const std::vector<Record> expected = {
         {0xFFF0, {1}}, {0x10000, {2}}, {0x1BFF0, {3}}, {0x8000, {4}}};
     EXPECT_EQ(parseAll(text), expected);
@@ -149,15 +178,16 @@ TEST(FirmwareFileParser, RecordsAfterEndOfFileAreStillDelivered) {
 }
 
 TEST(FirmwareFileParser, CountsFromZeroTo255AreDelivered) {
-    const std::string text = dataRecord(0x0040, {}) + "\n" + dataRecord(0x1000, byteRun(255));
+    const std::string text =
+        dataRecord(0x0040, {}) + "\n" + dataRecord(0x1000, byteRun(255)) + "\n:00000001FF";
     const std::vector<Record> expected = {{0x0040, {}}, {0x1000, byteRun(255)}};
     EXPECT_EQ(parseAll(text), expected);
 }
 
-TEST(FirmwareFileParser, StartAddressRecordsAndTrailingTextAreIgnored) {
+TEST(FirmwareFileParser, StartAddressRecordsAreIgnored) {
     const std::string text = hexRecord(0x03, 0, {0x12, 0x34, 0x56, 0x78}) + "\n" +
-                             hexRecord(0x05, 0, {0, 1, 0x80, 0}) + "  ; comment\n" +
-                             dataRecord(0x0020, {9}) + "xyz\n";
+                             hexRecord(0x05, 0, {0, 1, 0x80, 0}) + "\n" + dataRecord(0x0020, {9}) +
+                             "\n:00000001FF\n";
     const std::vector<Record> expected = {{0x0020, {9}}};
     EXPECT_EQ(parseAll(text), expected);
 }

@@ -21,6 +21,7 @@ protected:
     void load(const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& line : lines) text += line + "\r\n";
+        text += ":00000001FF\r\n";
         image.load(text.data(), text.size());
     }
 
@@ -84,13 +85,45 @@ TEST_F(FlashSectorImageTest, FileWithoutDataLeavesEverySectorEmpty) {
 
 TEST_F(FlashSectorImageTest, RecordDataSitsOnAnErasedSector) {
     load({dataRecord(0x8000, byteRun(16, 1)), dataRecord(0x8100, {0xAA, 0xBB}),
-          dataRecord(0x8101, {0xCC})});  // later records overwrite earlier ones
+          dataRecord(0x8101, {0xBB, 0xCC})});  // the same byte written twice alike is fine
     EXPECT_EQ(sectorsWithData(), std::vector<std::size_t>{4});
     std::vector<std::uint8_t> expected = erased(kSector);
     std::copy_n(byteRun(16, 1).begin(), 16, expected.begin());
     expected[0x100] = 0xAA;
-    expected[0x101] = 0xCC;
+    expected[0x101] = 0xBB;
+    expected[0x102] = 0xCC;
     EXPECT_EQ(sector(4), expected);
+}
+
+TEST_F(FlashSectorImageTest, RecordsDisagreeingAboutAByteFailAtItsAddress) {
+    const struct {
+        std::vector<std::string> lines;
+        const char* address;
+    } cases[] = {
+        {{dataRecord(0x8100, {0xAA, 0xBB, 0xCC}), dataRecord(0x8101, {0xBB, 0, 1})}, "08102"},
+        // 0xFF is a written byte too, not the erased background.
+        {{dataRecord(0x8100, {0xFF}), dataRecord(0x8100, {0x00})}, "08100"},
+        {{dataRecord(0xA000, {1}), upperAddressRecord(1), dataRecord(0xA000, {1}),
+          upperAddressRecord(0), dataRecord(0x9FFF, {0, 2})},
+         "0a000"},
+        {{upperAddressRecord(1), dataRecord(0xBFFF, {1, 2}), dataRecord(0xC000, {3})}, "1c000"},
+    };
+    for (const auto& c : cases) {
+        FlashSectorImage fresh;
+        std::string text;
+        for (const std::string& line : c.lines) text += line + "\n";
+        text += ":00000001FF\n";
+        expectError([&] { fresh.load(text.data(), text.size()); }, 0x0A003086,
+                    std::string("Sensor firmware file format error: overlapping records at 0x") +
+                        c.address);
+    }
+}
+
+TEST_F(FlashSectorImageTest, ASecondLoadStartsFromAnEmptyImage) {
+    load({dataRecord(0x2000, {1}), dataRecord(0xA000, {2})});
+    load({dataRecord(0xA000, {3})});  // no overlap with the first file's byte either
+    EXPECT_EQ(sectorsWithData(), std::vector<std::size_t>{5});
+    EXPECT_EQ(sector(5)[0], 3);
 }
 
 TEST_F(FlashSectorImageTest, ZeroLengthRecordMarksItsSector) {
@@ -120,6 +153,7 @@ TEST_F(FlashSectorImageTest, DataBeyondTheMapFailsTheLoad) {
         FlashSectorImage fresh;
         std::string text;
         for (const std::string& line : file) text += line + "\n";
+        text += ":00000001FF\n";
         expectError([&] { fresh.load(text.data(), text.size()); }, 0x0A003086, kOutOfMap);
     }
 }
