@@ -1,10 +1,14 @@
 #include "cli/CheckCommand.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <numeric>
+#include <sstream>
 #include <boost/format.hpp>
 #include <vector>
 
 #include "cli/ExitCode.h"
+#include "cli/JsonOutput.h"
 #include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
@@ -34,15 +38,20 @@ QString CheckCommand::checkArguments(const QStringList& arguments) const {
     return arguments.size() == 1 ? QString() : "check takes exactly one firmware file.";
 }
 
-int CheckCommand::run(const QCommandLineParser&, const QStringList& arguments, std::ostream& out,
-                      std::ostream& err) {
+int CheckCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
+                      std::ostream& out, std::ostream& err) {
+    const bool json = JsonOutput::requested(parser);
     const QString path = arguments.first();
     QFile file(path);
     QByteArray content;
     if (file.open(QIODevice::ReadOnly)) content = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        err << "Cannot read firmware file '" << path.toStdString()
-            << "': " << file.errorString().toStdString() << "\n";
+        const QString problem = "Cannot read firmware file '" + path + "'";
+        if (json) {
+            JsonOutput::write(out, JsonOutput::error(0, problem, file.errorString()));
+        } else {
+            err << problem.toStdString() << ": " << file.errorString().toStdString() << "\n";
+        }
         return Failed;
     }
 
@@ -50,11 +59,26 @@ int CheckCommand::run(const QCommandLineParser&, const QStringList& arguments, s
     try {
         image.load(content.constData(), static_cast<std::size_t>(content.size()));
     } catch (const OrbiZoException& e) {
-        err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) % e.what();
+        if (json) {
+            JsonOutput::write(out, JsonOutput::error(e));
+        } else {
+            err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) %
+                       e.what();
+        }
         return Failed;
     }
-    printSectors(image, out);
-    return downloadAccepts(content, err) ? Done : Failed;
+    if (!json) {
+        printSectors(image, out);
+        return downloadAccepts(content, err) ? Done : Failed;
+    }
+    std::ostringstream refusal;
+    if (!downloadAccepts(content, refusal)) {
+        JsonOutput::write(out, JsonOutput::error(0, QString::fromStdString(refusal.str()).trimmed(),
+                                                 QString(), sectorsJson(path, image)));
+        return Failed;
+    }
+    JsonOutput::write(out, sectorsJson(path, image));
+    return Done;
 }
 
 bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err) {
@@ -71,6 +95,29 @@ bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err)
         return false;
     }
     return true;
+}
+
+// {"file": ..., "sectors": [{"sector": n, "start": "0x0a000", "end": "0x0bfff",
+// "sum": "0x..."}], "vector_checksum": "0x..." or null}
+QJsonObject CheckCommand::sectorsJson(const QString& path, const FlashSectorImage& image) {
+    QJsonArray sectors;
+    std::vector<std::uint8_t> bytes(FlashSectorImage::kSectorSize);
+    for (std::size_t index = 0; index < image.sectorCount(); ++index) {
+        std::uint32_t start = 0;
+        if (!image.hasSectorData(index, start)) continue;
+        image.copySector(index, start, bytes.data(), FlashSectorImage::kSectorSize);
+        const std::uint32_t sum = std::accumulate(bytes.begin(), bytes.end(), std::uint32_t{0});
+        sectors.append(QJsonObject{
+            {"sector", static_cast<int>(index)},
+            {"start", JsonOutput::hex(start, 5)},
+            {"end", JsonOutput::hex(start + FlashSectorImage::kSectorSize - 1, 5)},
+            {"sum", JsonOutput::hex(sum)}});
+    }
+    std::uint32_t start = 0;
+    const QJsonValue vector = image.hasSectorData(0, start)
+                                  ? QJsonValue(JsonOutput::hex(image.vectorChecksum()))
+                                  : QJsonValue();
+    return QJsonObject{{"file", path}, {"sectors", sectors}, {"vector_checksum", vector}};
 }
 
 void CheckCommand::printSectors(const FlashSectorImage& image, std::ostream& out) {

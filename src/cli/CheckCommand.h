@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <cstdint>
 
 #include "cli/CliCommand.h"
@@ -26,7 +27,8 @@ namespace Cli {
 // FILE may also name a compiled-in resource such as ":/Resources/FW_Zo3.zof".
 // After the listing the download's own rules apply (more than 10000 bytes, no data in sectors
 // 0, 2 or 3): a file they refuse prints the refusal on standard error and exits 1, so that a
-// file check accepts is one `update` accepts.
+// file check accepts is one `update` accepts. With --json the listing is one document, and a
+// failure the JSON error (beside the listing when only the download's rules refuse the file).
 class CheckCommand : public CliCommand {
 public:
     QString name() const override;
@@ -37,6 +39,7 @@ public:
             std::ostream& err) override;
 
 private:
+    static QJsonObject sectorsJson(const QString& path, const Firmware::FlashSectorImage& image);
     static void printSectors(const Firmware::FlashSectorImage& image, std::ostream& out);
     static bool downloadAccepts(const QByteArray& content, std::ostream& err);
 };

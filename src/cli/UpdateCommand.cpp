@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonObject>
 #include <QObject>
 #include <iostream>
 #include <string>
@@ -10,10 +11,13 @@
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptGuard.h"
+#include "cli/JsonOutput.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -55,19 +59,33 @@ QString UpdateCommand::checkArguments(const QStringList& arguments) const {
 
 int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
                        std::ostream& out, std::ostream& err) {
+    const bool json = JsonOutput::requested(parser);
+    if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     const DeviceSelection selection(parser);
     if (!selection.usable(err)) return Failed;
+    const TableChoice choice(parser, selection);
+    if (choice.ambiguous()) return choice.refuse(json, out, err);
+    // Failures as the window's error box words them, or as the JSON error.
+    const auto fail = [&](const MessageException& failure) {
+        if (json) {
+            JsonOutput::write(out, JsonOutput::error(failure, failureTitle()));
+        } else {
+            UserMessage::print(err, failure, failureTitle());
+        }
+        return Failed;
+    };
     const bool customFirmware = !arguments.isEmpty();
     QFile file(customFirmware ? arguments.first() : QString(kEmbeddedFirmware));
-    if (!file.open(QIODevice::ReadOnly)) {
-        UserMessage::print(err, failureTitle(), windowText("Firmware file not found."), QString());
-        return Failed;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(MessageException(failureTitle(), windowText("Firmware file not found.")));
 
     OrbiZo3FWUpdater updater;
-    updater.setDevicePath(selection.devicePath());
+    updater.setDevicePath(choice.devicePath());
     updater.setFirmwareData(file.readAll());
-    ProgressDisplay progress(out, &out == &std::cout && ::isatty(STDOUT_FILENO));
+    // In JSON mode progress and notes go nowhere: standard output holds the document alone.
+    std::ostream nowhere(nullptr);
+    ProgressDisplay progress(json ? nowhere : out,
+                             !json && &out == &std::cout && ::isatty(STDOUT_FILENO));
     try {
         // Without a table there is nothing to confirm.
         if (updater.devicePath().isEmpty()) DeviceConnection(QString()).manager();
@@ -78,18 +96,28 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         performUpdate(updater, customFirmware, progress);
     } catch (const MessageException& failure) {
         progress.finish();
-        UserMessage::print(err, failure, failureTitle());
-        return Failed;
+        return fail(failure);
     } catch (const std::exception& failure) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(failure.what()));
-        return Failed;
+        MessageException message(failureTitle(), QString());
+        message.detail = QString::fromLocal8Bit(failure.what());
+        if (const auto* device = dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
+            message.code = device->code;
+        return fail(message);
     } catch (...) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(), QString());
-        return Failed;
+        return fail(MessageException(failureTitle(), QString()));
     }
     const std::uint16_t version = updater.newFirmwareVersion();
+    if (json) {
+        JsonOutput::write(
+            out, QJsonObject{{"device", choice.devicePath()},
+                             {"result", "updated"},
+                             {"firmware_version", version == 0
+                                                      ? QJsonValue()
+                                                      : QJsonValue(DeviceInfo::versionText(version))}});
+        return Done;
+    }
     out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
         << "Firmware version: "
         << (version == 0 ? std::string("-") : DeviceInfo::versionText(version).toStdString())
