@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <boost/format.hpp>
 #include <numeric>
 #include <sstream>
-#include <boost/format.hpp>
 #include <vector>
 
 #include "cli/ExitCode.h"
@@ -107,11 +107,11 @@ QJsonObject CheckCommand::sectorsJson(const QString& path, const FlashSectorImag
         if (!image.hasSectorData(index, start)) continue;
         image.copySector(index, start, bytes.data(), FlashSectorImage::kSectorSize);
         const std::uint32_t sum = std::accumulate(bytes.begin(), bytes.end(), std::uint32_t{0});
-        sectors.append(QJsonObject{
-            {"sector", static_cast<int>(index)},
-            {"start", JsonOutput::hex(start, 5)},
-            {"end", JsonOutput::hex(start + FlashSectorImage::kSectorSize - 1, 5)},
-            {"sum", JsonOutput::hex(sum)}});
+        sectors.append(
+            QJsonObject{{"sector", static_cast<int>(index)},
+                        {"start", JsonOutput::hex(start, 5)},
+                        {"end", JsonOutput::hex(start + FlashSectorImage::kSectorSize - 1, 5)},
+                        {"sum", JsonOutput::hex(sum)}});
     }
     std::uint32_t start = 0;
     const QJsonValue vector = image.hasSectorData(0, start)

@@ -26,7 +26,8 @@ int CommandDispatcher::run(const QStringList& arguments, std::ostream& out, std:
     addGlobalOptions(parser);
     parser.addPositionalArgument("command", "The command to run.", "COMMAND [arguments]");
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, arguments, out, err);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText(), parser, arguments, out, err);
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
@@ -57,7 +58,8 @@ int CommandDispatcher::runCommand(CliCommand& command, const QStringList& argume
     addGlobalOptions(parser);
     parser.addPositionalArgument(command.name(), command.description(), command.name());
     command.configure(parser);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, arguments, out, err);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText(), parser, arguments, out, err);
     if (parser.isSet("help")) {
         out << parser.helpText().toStdString();
         return Done;

@@ -64,8 +64,8 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
 int ListCommand::listJson(const QStringList& paths, std::ostream& out) {
     QJsonArray tables;
     for (const QString& path : paths) {
-        QJsonObject table{{"device", path}, {"serial_number", QJsonValue()},
-                          {"firmware_version", QJsonValue()}};
+        QJsonObject table{
+            {"device", path}, {"serial_number", QJsonValue()}, {"firmware_version", QJsonValue()}};
         try {
             DeviceConnection connection(path);
             const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);

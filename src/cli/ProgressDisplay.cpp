@@ -48,8 +48,7 @@ void ProgressDisplay::finish() {
     barOpen = false;
 }
 
-std::string ProgressDisplay::barLine(int percent, int firstPercent,
-                                     std::chrono::seconds elapsed) {
+std::string ProgressDisplay::barLine(int percent, int firstPercent, std::chrono::seconds elapsed) {
     const auto minutes = [](long long seconds) {
         return (boost::format("%d:%02d") % (seconds / 60) % (seconds % 60)).str();
     };

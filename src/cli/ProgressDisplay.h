@@ -3,8 +3,8 @@
 #include <QString>
 #include <chrono>
 #include <functional>
-#include <string>
 #include <ostream>
+#include <string>
 
 namespace Korvane {
 namespace DeviceDriver {

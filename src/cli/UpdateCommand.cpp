@@ -101,7 +101,8 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         progress.finish();
         MessageException message(failureTitle(), QString());
         message.detail = QString::fromLocal8Bit(failure.what());
-        if (const auto* device = dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
+        if (const auto* device =
+                dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
             message.code = device->code;
         return fail(message);
     } catch (...) {
@@ -111,11 +112,11 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     const std::uint16_t version = updater.newFirmwareVersion();
     if (json) {
         JsonOutput::write(
-            out, QJsonObject{{"device", choice.devicePath()},
-                             {"result", "updated"},
-                             {"firmware_version", version == 0
-                                                      ? QJsonValue()
-                                                      : QJsonValue(DeviceInfo::versionText(version))}});
+            out, QJsonObject{
+                     {"device", choice.devicePath()},
+                     {"result", "updated"},
+                     {"firmware_version",
+                      version == 0 ? QJsonValue() : QJsonValue(DeviceInfo::versionText(version))}});
         return Done;
     }
     out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
