@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth
   umockdev libumockdev-dev
+  # the Debian package (cpack, shlibdeps, udev's directory) and its validators
+  dpkg-dev file udev desktop-file-utils appstream lintian
 )
 
 missing=()
