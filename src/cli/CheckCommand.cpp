@@ -4,7 +4,6 @@
 #include <QJsonArray>
 #include <boost/format.hpp>
 #include <numeric>
-#include <sstream>
 #include <vector>
 
 #include "cli/ExitCode.h"
@@ -71,27 +70,35 @@ int CheckCommand::run(const QCommandLineParser& parser, const QStringList& argum
         printSectors(image, out);
         return downloadAccepts(content, err) ? Done : Failed;
     }
-    std::ostringstream refusal;
-    if (!downloadAccepts(content, refusal)) {
-        JsonOutput::write(out, JsonOutput::error(0, QString::fromStdString(refusal.str()).trimmed(),
-                                                 QString(), sectorsJson(path, image)));
-        return Failed;
-    }
-    JsonOutput::write(out, sectorsJson(path, image));
-    return Done;
+    QJsonObject document = sectorsJson(path, image);
+    QJsonObject refusal;
+    const bool accepted = downloadAccepts(content, err, &refusal);
+    if (!accepted) document.insert("error", refusal.value("error"));
+    JsonOutput::write(out, document);
+    return accepted ? Done : Failed;
 }
 
-bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err) {
+bool CheckCommand::downloadAccepts(const QByteArray& content, std::ostream& err,
+                                   QJsonObject* refusal) {
     try {
         OrbiZo3FWUpdater::checkFirmwareSize(static_cast<std::size_t>(content.size()));
         // Loading checks the sectors before any table is involved.
         Firmware::OrbiZo3FirmwareHandle handle(nullptr);
         handle.load(std::vector<std::uint8_t>(content.begin(), content.end()));
     } catch (const MessageException& e) {
-        err << e.text.toStdString() << "\n";
+        if (refusal) {
+            *refusal = JsonOutput::error(e, QString());
+        } else {
+            err << e.text.toStdString() << "\n";
+        }
         return false;
     } catch (const OrbiZoException& e) {
-        err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) % e.what();
+        if (refusal) {
+            *refusal = JsonOutput::error(e);
+        } else {
+            err << boost::format("error 0x%08x: %s\n") % static_cast<std::uint32_t>(e.code) %
+                       e.what();
+        }
         return false;
     }
     return true;

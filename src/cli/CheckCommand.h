@@ -41,7 +41,9 @@ public:
 private:
     static QJsonObject sectorsJson(const QString& path, const Firmware::FlashSectorImage& image);
     static void printSectors(const Firmware::FlashSectorImage& image, std::ostream& out);
-    static bool downloadAccepts(const QByteArray& content, std::ostream& err);
+    // Prints the refusal on `err`, or puts it into `refusal` as the JSON error when given.
+    static bool downloadAccepts(const QByteArray& content, std::ostream& err,
+                                QJsonObject* refusal = nullptr);
 };
 
 }  // namespace Cli

@@ -21,8 +21,10 @@ const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
 
 QList<QCommandLineOption> DeviceSelection::globalOptions() {
     return {
-        QCommandLineOption("device", "Device path of the OrbiZo3 (default: the first one found).",
-                           "PATH"),
+        QCommandLineOption("device",
+                           "Device path or serial number of the OrbiZo3 (default: the only one "
+                           "connected).",
+                           "PATH|SERIAL"),
         QCommandLineOption("simulate", "Talk to a simulated OrbiZo3 instead of USB."),
         QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
         QCommandLineOption("yes", "Answer every confirmation question with yes."),

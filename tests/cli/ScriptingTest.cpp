@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -149,6 +151,13 @@ TEST_F(Scripting, JsonDocumentsOfEveryCommand) {
 }
 
 TEST_F(Scripting, JsonErrorsCarryCodeMessageAndDetail) {
+    // Data in configuration sector 2: the listing, then the download's refusal.
+    QTemporaryDir dir;
+    QFile refused(dir.filePath("sector2.zof"));
+    ASSERT_TRUE(refused.open(QIODevice::WriteOnly));
+    refused.write(":10400000000102030405060708090A0B0C0D0E0F38\r\n" + QByteArray(10000, '\n'));
+    refused.close();
+
     struct Case {
         QStringList arguments;
         int exitCode;
@@ -169,6 +178,10 @@ TEST_F(Scripting, JsonErrorsCarryCodeMessageAndDetail) {
          "0x00000000",
          "Firmware verification failed: Firmware file not found."},
         {{"--json", "frobnicate"}, 2, "0x00000000", "Unknown command 'frobnicate'."},
+        {{"--json", "check", refused.fileName()},
+         1,
+         "0x0a003081",
+         "Firmware contains configuration sectors."},
     };
     for (const Case& c : cases) {
         const Outcome o = run(c.arguments);
