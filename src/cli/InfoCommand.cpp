@@ -39,7 +39,7 @@ int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::
                      std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     try {

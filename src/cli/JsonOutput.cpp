@@ -2,7 +2,9 @@
 
 #include <QJsonDocument>
 #include <QStringList>
+#include <sstream>
 
+#include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
@@ -51,6 +53,15 @@ int JsonOutput::refuseWithoutYes(const QString& command, std::ostream& out) {
     write(out,
           error(0, command + " --json needs --yes: its questions cannot be answered.", QString()));
     return UsageError;
+}
+
+bool JsonOutput::usable(const DeviceSelection& selection, bool json, std::ostream& out,
+                        std::ostream& err) {
+    if (!json) return selection.usable(err);
+    std::ostringstream problem;
+    if (selection.usable(problem)) return true;
+    write(out, error(0, QString::fromStdString(problem.str()).trimmed(), QString()));
+    return false;
 }
 
 QString JsonOutput::hex(std::uint32_t value, int digits) {

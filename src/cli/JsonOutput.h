@@ -17,6 +17,8 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+class DeviceSelection;
+
 // --json: a command writes exactly one JSON document on standard output and nothing else there
 // (no progress, no questions). A failure is the document
 //   {"error": {"code": "0x0a002002", "message": "...", "detail": "..."}}
@@ -43,6 +45,10 @@ public:
     // The usage error of a command that asks questions, run with --json but without --yes:
     // nobody would be there to answer. Returns the usage exit code.
     static int refuseWithoutYes(const QString& command, std::ostream& out);
+
+    // DeviceSelection::usable, its refusal as the JSON error in JSON mode.
+    static bool usable(const DeviceSelection& selection, bool json, std::ostream& out,
+                       std::ostream& err);
 
     // "0x" and `digits` lower-case hexadecimal digits.
     static QString hex(std::uint32_t value, int digits = 8);

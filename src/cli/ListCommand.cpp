@@ -36,7 +36,7 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
                      std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const QStringList paths = selection.presentTables();
     if (json) return listJson(paths, out);
     if (paths.isEmpty()) {

@@ -62,7 +62,7 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     // Failures as the window's error box words them, or as the JSON error.

@@ -66,7 +66,7 @@ int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& argu
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
 

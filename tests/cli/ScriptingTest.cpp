@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -192,6 +193,20 @@ TEST_F(Scripting, JsonErrorsCarryCodeMessageAndDetail) {
         EXPECT_EQ(error["message"].toString(), c.message) << o.out;
         EXPECT_TRUE(error.contains("detail"));
     }
+}
+
+// A separate process: the trace file is chosen once per process.
+TEST_F(Scripting, JsonModeReportsAnUnwritableTraceFileAsItsError) {
+    QProcess process;
+    process.start(ORBIZO3_CLI,
+                  {"--json", "--simulate", "--trace", "/no/such/dir/usb.trace", "list"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const Outcome o{1, process.readAllStandardOutput().toStdString(), std::string()};
+    EXPECT_TRUE(o.json()["error"].toObject()["message"].toString().startsWith(
+        "Cannot write USB trace file '/no/such/dir/usb.trace': "))
+        << o.out;
+    EXPECT_TRUE(process.readAllStandardError().isEmpty());
 }
 
 // Uses the second table only, so that it holds its factory firmware (1.07) at the start.
