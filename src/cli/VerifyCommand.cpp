@@ -8,6 +8,7 @@
 
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
+#include "cli/InterruptGuard.h"
 #include "cli/JsonOutput.h"
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
@@ -85,6 +86,8 @@ int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& argu
             out << "Verification cancelled." << std::endl;
             return Failed;
         }
+        // From the boot break to the restart the table sits in its bootloader.
+        const InterruptGuard guard;
         sectors = verifier.compareSectors([&](const FirmwareVerifier::SectorComparison& sector) {
             if (!json) printSector(sector, out);
         });

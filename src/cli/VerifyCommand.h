@@ -21,6 +21,7 @@ namespace Cli {
 // Exit 0 only when every sector matches and the table is back in its application; 1 when a
 // sector differs, the file is refused, the table fails or stays in its bootloader, or the
 // question is not answered with yes. Asks one question (the window's first) unless --yes.
+// Ctrl-C is held off while the table is in its bootloader (see InterruptGuard).
 class VerifyCommand : public CliCommand {
 public:
     explicit VerifyCommand(std::istream& answers);
