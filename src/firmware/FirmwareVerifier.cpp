@@ -12,9 +12,13 @@ constexpr std::uint8_t kBootBreakMode = 0;
 
 FirmwareVerifier::FirmwareVerifier(const QString& devicePath, const QByteArray& content)
     : firmware(content.begin(), content.end()), connection(devicePath) {
-    OrbiZo3FWUpdater::checkFirmwareSize(firmware.size());
+    checkAsTheDownloadDoes(firmware);
+}
+
+void FirmwareVerifier::checkAsTheDownloadDoes(const std::vector<std::uint8_t>& content) {
+    OrbiZo3FWUpdater::checkFirmwareSize(content.size());
     OrbiZo3FirmwareHandle offline(nullptr);
-    offline.load(firmware);
+    offline.load(content);
 }
 
 std::vector<FirmwareVerifier::SectorComparison> FirmwareVerifier::compareSectors(

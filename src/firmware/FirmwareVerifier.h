@@ -40,6 +40,9 @@ public:
     void restartApplication();
 
 private:
+    // The download's own checks of a file, in its order, without any table.
+    static void checkAsTheDownloadDoes(const std::vector<std::uint8_t>& content);
+
     std::vector<std::uint8_t> firmware;
     DeviceConnection connection;
 };
