@@ -17,7 +17,7 @@ namespace Cli {
 
 namespace {
 const char* const kAmbiguous =
-    "More than one OrbiZo3 is connected; choose one with --device PATH or --device SERIAL:";
+    "More than one OrbiZo3 is connected; choose one with --device PATH or --device SERIAL";
 }
 
 TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection& selection) {
@@ -54,11 +54,11 @@ int TableChoice::refuse(bool json, std::ostream& out, std::ostream& err) const {
                 QJsonObject{{"device", table.path}, {"serial_number", table.serialNumber}});
             detail << table.path + ' ' + table.serialNumber;
         }
-        JsonOutput::write(out, JsonOutput::error(0, kAmbiguous, detail.join("; "),
+        JsonOutput::write(out, JsonOutput::error(0, QString(kAmbiguous) + '.', detail.join("; "),
                                                  QJsonObject{{"tables", tables}}));
         return UsageError;
     }
-    err << kAmbiguous << "\n";
+    err << kAmbiguous << ":\n";
     for (const Table& table : candidates)
         err << (table.path + '\t' + table.serialNumber).toStdString() << "\n";
     err << std::flush;
