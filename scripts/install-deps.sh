@@ -10,8 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth
   umockdev libumockdev-dev
-  # the Debian package (cpack, shlibdeps, udev's directory) and its validators
-  dpkg-dev file udev desktop-file-utils appstream lintian
+  # the Debian package (cpack, shlibdeps, udev's directory) and its validators, the completion's test
+  dpkg-dev file udev desktop-file-utils appstream lintian bash-completion
 )
 
 missing=()
