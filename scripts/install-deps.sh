@@ -10,7 +10,10 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth
   umockdev libumockdev-dev
+  # the fuzzers
   clang libclang-rt-14-dev
+  # the Debian package (cpack, shlibdeps, udev's directory) and its validators, the completion's test
+  dpkg-dev file udev desktop-file-utils appstream lintian bash-completion
 )
 
 missing=()

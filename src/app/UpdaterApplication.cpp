@@ -25,6 +25,9 @@ bool UpdaterApplication::installTranslation(QCoreApplication& application, QTran
 
 int UpdaterApplication::run() {
     setIdentity(*this);
+    // The installed desktop entry's id, so that the desktop matches the window to its entry
+    // and icon.
+    setDesktopFileName(QStringLiteral("com.korvane.OrbiZo3FWUpdater"));
     try {
         return showWindow();
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,7 @@ namespace Cli {
 // image, sector rules) prints "error 0x<code>: <message>" on standard error and exits 1, so
 // that a file check accepts is one `update` accepts. FILE may also name a compiled-in resource
 // such as ":/Resources/FW_Zo3.zof".
+// With --json the listing is one document, and a refusal the JSON error beside it.
 class CheckCommand : public CliCommand {
 public:
     QString name() const override;
@@ -36,6 +38,7 @@ public:
             std::ostream& err) override;
 
 private:
+    static QJsonObject sectorsJson(const QString& path, const Firmware::FlashSectorImage& image);
     static void printSectors(const Firmware::FlashSectorImage& image, std::ostream& out);
     static void printError(std::ostream& err, std::int32_t code, const std::string& message);
 };

@@ -1,6 +1,9 @@
 #include "cli/CommandDispatcher.h"
 
+#include <QCoreApplication>
+
 #include "cli/ExitCode.h"
+#include "cli/JsonOutput.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -28,7 +31,8 @@ int CommandDispatcher::run(const QStringList& arguments, std::ostream& out, std:
     addGlobalOptions(parser);
     parser.addPositionalArgument("command", "The command to run.", "COMMAND [arguments]");
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, err);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText(), parser, arguments, out, err);
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
@@ -36,10 +40,19 @@ int CommandDispatcher::run(const QStringList& arguments, std::ostream& out, std:
             out << parser.helpText().toStdString();
             return Done;
         }
-        return usageError("No command given.", parser, err);
+        if (parser.isSet("version")) {
+            out << (QCoreApplication::applicationName() + ' ' +
+                    QCoreApplication::applicationVersion())
+                       .toStdString()
+                << std::endl;
+            return Done;
+        }
+        return usageError("No command given.", parser, arguments, out, err);
     }
     CliCommand* command = find(positional.first());
-    if (!command) return usageError("Unknown command '" + positional.first() + "'.", parser, err);
+    if (!command)
+        return usageError("Unknown command '" + positional.first() + "'.", parser, arguments, out,
+                          err);
     return runCommand(*command, arguments, out, err);
 }
 
@@ -50,7 +63,8 @@ int CommandDispatcher::runCommand(CliCommand& command, const QStringList& argume
     addGlobalOptions(parser);
     parser.addPositionalArgument(command.name(), command.description(), command.name());
     command.configure(parser);
-    if (!parser.parse(arguments)) return usageError(parser.errorText(), parser, err);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText(), parser, arguments, out, err);
     if (parser.isSet("help")) {
         out << parser.helpText().toStdString();
         return Done;
@@ -59,12 +73,13 @@ int CommandDispatcher::runCommand(CliCommand& command, const QStringList& argume
     const QStringList commandArguments = parser.positionalArguments().mid(1);
     QString problem = globalOptionCheck ? globalOptionCheck(parser) : QString();
     if (problem.isEmpty()) problem = command.checkArguments(commandArguments);
-    if (!problem.isEmpty()) return usageError(problem, parser, err);
+    if (!problem.isEmpty()) return usageError(problem, parser, arguments, out, err);
     return command.run(parser, commandArguments, out, err);
 }
 
 void CommandDispatcher::addGlobalOptions(QCommandLineParser& parser) const {
     parser.addHelpOption();
+    parser.addOption(QCommandLineOption({"v", "version"}, "Show the program's version."));
     for (const QCommandLineOption& option : globalOptions) parser.addOption(option);
 }
 
@@ -84,7 +99,13 @@ QString CommandDispatcher::commandList() const {
 }
 
 int CommandDispatcher::usageError(const QString& problem, const QCommandLineParser& parser,
+                                  const QStringList& arguments, std::ostream& out,
                                   std::ostream& err) {
+    // A script that asked for JSON gets its one document even when the line does not parse.
+    if (arguments.contains("--json")) {
+        JsonOutput::write(out, JsonOutput::error(0, problem, QString()));
+        return UsageError;
+    }
     err << problem.toStdString() << "\n\n" << parser.helpText().toStdString();
     return UsageError;
 }

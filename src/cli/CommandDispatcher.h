@@ -40,7 +40,7 @@ private:
     int runCommand(CliCommand& command, const QStringList& arguments, std::ostream& out,
                    std::ostream& err);
     static int usageError(const QString& problem, const QCommandLineParser& parser,
-                          std::ostream& err);
+                          const QStringList& arguments, std::ostream& out, std::ostream& err);
 
     QString description;
     std::vector<QCommandLineOption> globalOptions;

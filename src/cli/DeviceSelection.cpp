@@ -44,8 +44,10 @@ std::uint8_t latencyTimerOf(const QCommandLineParser& parser) {
 
 QList<QCommandLineOption> DeviceSelection::globalOptions() {
     return {
-        QCommandLineOption("device", "Device path of the OrbiZo3 (default: the first one found).",
-                           "PATH"),
+        QCommandLineOption("device",
+                           "Device path or serial number of the OrbiZo3 (default: the only one "
+                           "connected).",
+                           "PATH|SERIAL"),
         QCommandLineOption("simulate", "Talk to a simulated OrbiZo3 instead of USB."),
         QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
         QCommandLineOption("yes", "Answer every confirmation question with yes."),

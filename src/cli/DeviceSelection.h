@@ -13,7 +13,7 @@ namespace OrbiZo {
 namespace Cli {
 
 // The global options that say which USB host and which table the commands talk to:
-//   --device PATH   the table's device path (default: the first table found)
+//   --device PATH   the table's device path or serial number (see TableChoice)
 //   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1
 //   --trace FILE    every USB transfer appended to FILE, as with ORBIZO3_USB_TRACE=FILE
 //   --yes           no confirmation questions

@@ -1,7 +1,11 @@
 #include "cli/InfoCommand.h"
 
+#include <QJsonObject>
+
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
+#include "cli/JsonOutput.h"
+#include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
@@ -12,6 +16,11 @@ namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
+
+// The version text, or null for a table without a valid application (version word 0).
+QJsonValue InfoCommand::versionJson(const DeviceInfo& info) {
+    return info.firmwareVersion() == 0 ? QJsonValue() : QJsonValue(info.versionText());
+}
 
 QString InfoCommand::name() const {
     return "info";
@@ -29,18 +38,32 @@ QString InfoCommand::checkArguments(const QStringList& arguments) const {
 
 int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
                      std::ostream& err) {
+    const bool json = JsonOutput::requested(parser);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
+    const TableChoice choice(parser, selection);
+    if (choice.ambiguous()) return choice.refuse(json, out, err);
     try {
-        DeviceConnection connection(selection.devicePath());
+        DeviceConnection connection(choice.devicePath());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
         const QString version = info.firmwareVersion() == 0 ? "-" : info.versionText();
-        out << "Serial number: " << info.serialNumber.toStdString() << "\n"
-            << "Firmware version: " << version.toStdString() << std::endl;
-        if (Korvane::Platform::usesSimulatedBus())
-            out << "Simulated table (ORBIZO3_SIMULATOR is set)" << std::endl;
+        const bool simulated = Korvane::Platform::usesSimulatedBus();
+        if (json) {
+            JsonOutput::write(out, QJsonObject{{"device", choice.devicePath()},
+                                               {"serial_number", info.serialNumber},
+                                               {"firmware_version", versionJson(info)},
+                                               {"simulated", simulated}});
+        } else {
+            out << "Serial number: " << info.serialNumber.toStdString() << "\n"
+                << "Firmware version: " << version.toStdString() << std::endl;
+            if (simulated) out << "Simulated table (ORBIZO3_SIMULATOR is set)" << std::endl;
+        }
     } catch (const MessageException& failure) {
-        UserMessage::print(err, failure, QString());
+        if (json) {
+            JsonOutput::write(out, JsonOutput::error(failure, QString()));
+        } else {
+            UserMessage::print(err, failure, QString());
+        }
         return Failed;
     }
     return Done;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QJsonValue>
+
 #include "cli/CliCommand.h"
+
+struct DeviceInfo;
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -8,8 +12,10 @@ namespace OrbiZo {
 namespace Cli {
 
 // `info`: the serial number and firmware version of the selected table (--device, else the
-// first one found), as "Serial number: ..." and "Firmware version: ..." lines. A failure
-// prints its title, text and detail on standard error and exits 1.
+// only one present; several without --device are refused, exit 2), as "Serial number: ..." and
+// "Firmware version: ..." lines, or with --json as
+// {"device": ..., "serial_number": ..., "firmware_version": "1.09" or null}. A failure prints
+// its title, text and detail on standard error (or the JSON error) and exits 1.
 class InfoCommand : public CliCommand {
 public:
     QString name() const override;
@@ -18,6 +24,8 @@ public:
     QString checkArguments(const QStringList& arguments) const override;
     int run(const QCommandLineParser& parser, const QStringList& arguments, std::ostream& out,
             std::ostream& err) override;
+
+    static QJsonValue versionJson(const DeviceInfo& info);
 };
 
 }  // namespace Cli

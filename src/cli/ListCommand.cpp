@@ -1,9 +1,13 @@
 #include "cli/ListCommand.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QObject>
 
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
+#include "cli/InfoCommand.h"
+#include "cli/JsonOutput.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
@@ -32,9 +36,11 @@ QString ListCommand::checkArguments(const QStringList& arguments) const {
 
 int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
                      std::ostream& err) {
+    const bool json = JsonOutput::requested(parser);
     const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const QStringList paths = selection.presentTables();
+    if (json) return listJson(paths, out);
     if (paths.isEmpty()) {
         out << QObject::tr("No OrbiZo3 connected").toStdString() << "\n";
         return Done;
@@ -55,6 +61,29 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
         if (Korvane::Platform::usesSimulatedBus()) line += "\tsimulated";
         out << line.toStdString() << std::endl;
     }
+    return Done;
+}
+
+// {"tables": [{"device", "serial_number", "firmware_version", "simulated"}, ...]}; a table
+// that cannot be identified has null values and its "error".
+int ListCommand::listJson(const QStringList& paths, std::ostream& out) {
+    QJsonArray tables;
+    for (const QString& path : paths) {
+        QJsonObject table{{"device", path},
+                          {"serial_number", QJsonValue()},
+                          {"firmware_version", QJsonValue()},
+                          {"simulated", Korvane::Platform::usesSimulatedBus()}};
+        try {
+            DeviceConnection connection(path);
+            const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+            table.insert("serial_number", info.serialNumber);
+            table.insert("firmware_version", InfoCommand::versionJson(info));
+        } catch (const MessageException& failure) {
+            table.insert("error", JsonOutput::error(failure, QString()).value("error"));
+        }
+        tables.append(table);
+    }
+    JsonOutput::write(out, QJsonObject{{"tables", tables}});
     return Done;
 }
 

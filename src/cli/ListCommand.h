@@ -10,7 +10,7 @@ namespace Cli {
 // `list`: one line per table present, "<device path>\t<serial number>\t<firmware version>"
 // ("-" for a version word of 0, and for both values of a table that cannot be identified,
 // whose failure then goes to standard error). "No OrbiZo3 connected" without any table.
-// Always exits 0.
+// With --json one document: {"tables": [...]} (empty without any table). Always exits 0.
 class ListCommand : public CliCommand {
 public:
     QString name() const override;
@@ -19,6 +19,9 @@ public:
     QString checkArguments(const QStringList& arguments) const override;
     int run(const QCommandLineParser& parser, const QStringList& arguments, std::ostream& out,
             std::ostream& err) override;
+
+private:
+    static int listJson(const QStringList& paths, std::ostream& out);
 };
 
 }  // namespace Cli

@@ -1,6 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
 #include <algorithm>
+#include <boost/format.hpp>
 #include <string>
 
 namespace Korvane {
@@ -12,7 +13,8 @@ namespace {
 constexpr int kBarWidth = 40;
 }
 
-ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal) : out(out), terminal(terminal) {}
+ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, Clock clock)
+    : out(out), terminal(terminal), clock(std::move(clock)) {}
 
 ProgressDisplay::~ProgressDisplay() {
     finish();
@@ -23,9 +25,15 @@ void ProgressDisplay::show(int percent) {
         out << "Progress: " << percent << "%" << std::endl;
         return;
     }
-    const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
-    out << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
-        << percent << "%" << std::flush;
+    const auto now = clock();
+    if (!started) {
+        started = true;
+        start = now;
+        firstPercent = percent;
+    }
+    out << barLine(percent, firstPercent,
+                   std::chrono::duration_cast<std::chrono::seconds>(now - start))
+        << std::flush;
     barOpen = true;
 }
 
@@ -38,6 +46,23 @@ void ProgressDisplay::finish() {
     if (!barOpen) return;
     out << std::endl;
     barOpen = false;
+}
+
+std::string ProgressDisplay::barLine(int percent, int firstPercent, std::chrono::seconds elapsed) {
+    const auto minutes = [](long long seconds) {
+        return (boost::format("%d:%02d") % (seconds / 60) % (seconds % 60)).str();
+    };
+    const int shown = std::clamp(percent, 0, 100);
+    const int filled = shown * kBarWidth / 100;
+    std::string left = "-:--";
+    if (shown >= 100) {
+        left = minutes(0);
+    } else if (shown > firstPercent) {
+        left = minutes(elapsed.count() * (100 - shown) / (shown - firstPercent));
+    }
+    return (boost::format("\r[%s%s] %3d%%  %s elapsed, %s left  ") % std::string(filled, '#') %
+            std::string(kBarWidth - filled, '.') % percent % minutes(elapsed.count()) % left)
+        .str();
 }
 
 int ProgressDisplay::percentFromWorkUnits(int current, int total) {

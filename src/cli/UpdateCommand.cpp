@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QJsonObject>
 #include <QObject>
 #include <iostream>
 #include <string>
@@ -9,10 +10,13 @@
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptGuard.h"
+#include "cli/JsonOutput.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -54,8 +58,17 @@ QString UpdateCommand::checkArguments(const QStringList& arguments) const {
 
 int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
                        std::ostream& out, std::ostream& err) {
-    const DeviceSelection selection(parser);
-    if (!selection.usable(err)) return Failed;
+    const bool json = JsonOutput::requested(parser);
+    if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
+    // Failures as the window's error box words them, or as the JSON error.
+    const auto fail = [&](const MessageException& failure) {
+        if (json) {
+            JsonOutput::write(out, JsonOutput::error(failure, failureTitle()));
+        } else {
+            UserMessage::print(err, failure, failureTitle());
+        }
+        return Failed;
+    };
     const bool customFirmware = !arguments.isEmpty();
     // The whole file is read and checked as the download will check it before any table is
     // looked for: a refused file touches nothing.
@@ -64,14 +77,27 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         updater.setFirmwareData(OrbiZo3FWUpdater::readAndCheckFirmwareFile(
             customFirmware ? arguments.first() : QString(kEmbeddedFirmware)));
     } catch (const MessageException& refusal) {
-        UserMessage::print(err, refusal, failureTitle());
-        return Failed;
+        return fail(refusal);
+    } catch (const Korvane::Utilities::KorvaneException& refusal) {
+        MessageException message(failureTitle(), QString());
+        message.detail = QString::fromLocal8Bit(refusal.what());
+        message.code = refusal.code;
+        return fail(message);
     } catch (const std::exception& refusal) {
-        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(refusal.what()));
-        return Failed;
+        MessageException message(failureTitle(), QString());
+        message.detail = QString::fromLocal8Bit(refusal.what());
+        return fail(message);
     }
-    updater.setDevicePath(selection.devicePath());
-    ProgressDisplay progress(out, &out == &std::cout && ::isatty(STDOUT_FILENO));
+
+    const DeviceSelection selection(parser);
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
+    const TableChoice choice(parser, selection);
+    if (choice.ambiguous()) return choice.refuse(json, out, err);
+    updater.setDevicePath(choice.devicePath());
+    // In JSON mode progress and notes go nowhere: standard output holds the document alone.
+    std::ostream nowhere(nullptr);
+    ProgressDisplay progress(json ? nowhere : out,
+                             !json && &out == &std::cout && ::isatty(STDOUT_FILENO));
     try {
         // Without a table there is nothing to confirm.
         if (updater.devicePath().isEmpty()) DeviceConnection(QString()).manager();
@@ -82,18 +108,29 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         performUpdate(updater, customFirmware, progress);
     } catch (const MessageException& failure) {
         progress.finish();
-        UserMessage::print(err, failure, failureTitle());
-        return Failed;
+        return fail(failure);
     } catch (const std::exception& failure) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(failure.what()));
-        return Failed;
+        MessageException message(failureTitle(), QString());
+        message.detail = QString::fromLocal8Bit(failure.what());
+        if (const auto* device =
+                dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
+            message.code = device->code;
+        return fail(message);
     } catch (...) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(), QString());
-        return Failed;
+        return fail(MessageException(failureTitle(), QString()));
     }
     const std::uint16_t version = updater.newFirmwareVersion();
+    if (json) {
+        JsonOutput::write(
+            out, QJsonObject{
+                     {"device", choice.devicePath()},
+                     {"result", "updated"},
+                     {"firmware_version",
+                      version == 0 ? QJsonValue() : QJsonValue(DeviceInfo::versionText(version))}});
+        return Done;
+    }
     out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
         << "Firmware version: "
         << (version == 0 ? std::string("-") : DeviceInfo::versionText(version).toStdString())

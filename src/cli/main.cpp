@@ -8,8 +8,10 @@
 #include "cli/CommandDispatcher.h"
 #include "cli/DeviceSelection.h"
 #include "cli/InfoCommand.h"
+#include "cli/JsonOutput.h"
 #include "cli/ListCommand.h"
 #include "cli/UpdateCommand.h"
+#include "cli/VerifyCommand.h"
 
 using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 
@@ -19,14 +21,17 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("orbizo3-cli");
+    QCoreApplication::setApplicationVersion(ORBIZO3_VERSION);
 
     CommandDispatcher dispatcher("OrbiZo3 firmware updater for scripts and service benches.");
     for (const QCommandLineOption& option : DeviceSelection::globalOptions())
         dispatcher.addGlobalOption(option);
     dispatcher.setGlobalOptionCheck(&DeviceSelection::optionProblem);
+    dispatcher.addGlobalOption(JsonOutput::option());
     dispatcher.addCommand(std::make_unique<ListCommand>());
     dispatcher.addCommand(std::make_unique<InfoCommand>());
     dispatcher.addCommand(std::make_unique<UpdateCommand>(std::cin));
     dispatcher.addCommand(std::make_unique<CheckCommand>());
+    dispatcher.addCommand(std::make_unique<VerifyCommand>(std::cin));
     return dispatcher.run(QCoreApplication::arguments(), std::cout, std::cerr);
 }

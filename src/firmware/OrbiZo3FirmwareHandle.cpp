@@ -131,6 +131,19 @@ bool OrbiZo3FirmwareHandle::isPending(std::size_t sector) const {
     return sector < pendingSectors.size() && pendingSectors[sector];
 }
 
+std::uint32_t OrbiZo3FirmwareHandle::imageSectorSum(std::uint16_t sector) const {
+    std::uint32_t start = 0;
+    std::vector<std::uint8_t> buffer(kSectorSize, 0xFF);
+    if (image.hasSectorData(sector, start))
+        image.copySector(sector, start, buffer.data(), kSectorSize);
+    return std::accumulate(buffer.begin(), buffer.end(), std::uint32_t{0});
+}
+
+std::uint32_t OrbiZo3FirmwareHandle::readSectorSum(std::uint16_t sector) {
+    const std::uint32_t address = static_cast<std::uint32_t>(sector) * kSectorSize;
+    return manager->flashGroup()->readChecksum(address, address + kSectorSize - 1);
+}
+
 }  // namespace Firmware
 }  // namespace OrbiZo
 }  // namespace DeviceDriver

@@ -72,6 +72,12 @@ public:
     // Whether sector `sector` still waits to be programmed.
     bool isPending(std::size_t sector) const;
 
+    // The 32-bit byte sum of sector `sector` as programSector writes it (0xFF where the file
+    // wrote nothing): what the table's checksum over the sector must be afterwards.
+    std::uint32_t imageSectorSum(std::uint16_t sector) const;
+    // The table's checksum over the whole of sector `sector`; reads only, in the bootloader.
+    std::uint32_t readSectorSum(std::uint16_t sector);
+
 private:
     boost::shared_ptr<Communication::OrbiTableComManager> manager;
     FlashSectorImage image;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace Korvane { namespace Utilities {
 class KorvaneException;
@@ -18,4 +19,6 @@ public:
     QString title;
     QString text;
     QString detail;
+    // The cause's code (ErrorCodes.h); 0 when the failure has no cause below the application.
+    std::int32_t code = 0;
 };

@@ -4,6 +4,8 @@
 //   FWIconFail.png         26 x 26   overlay: red disc with a cross
 //   FWIconWarning.png      26 x 26   overlay: amber triangle with an exclamation mark
 //   AlertCautionIcon.png   64 x 64   caution sign
+// With --icons it draws the application image at the desktop's icon sizes instead (16 to 256
+// px, hicolor theme layout), named after the desktop entry's id.
 // Shapes only, no text, so the output does not depend on installed fonts.
 #include <iostream>
 
@@ -18,6 +20,9 @@
 #include <QRadialGradient>
 
 namespace {
+
+// The reverse-DNS id of the desktop entry, which names its icon too.
+const char* const kDesktopId = "com.korvane.OrbiZo3FWUpdater";
 
 QImage blank(int size) {
     QImage image(size, size, QImage::Format_ARGB32);
@@ -104,10 +109,13 @@ QImage failIcon() {
 
 // The table seen from the front at an angle: a round platter on a square base, with a probe
 // arm reaching over it, and a download arrow above.
-QImage applicationImage() {
-    QImage image = blank(256);
+// Drawn on a 256-unit grid and scaled to `size` pixels (the desktop icons are drawn at each of
+// their sizes rather than scaled down from the 256 px picture).
+QImage applicationImage(int size = 256) {
+    QImage image = blank(size);
     QPainter painter(&image);
     antialias(painter);
+    painter.scale(size / 256.0, size / 256.0);
 
     QLinearGradient tile(0, 0, 0, 256);
     tile.setColorAt(0, QColor(38, 86, 150));
@@ -155,13 +163,32 @@ QImage applicationImage() {
     return image;
 }
 
+// The application's icon in the desktop's hicolor theme, one file per size:
+// <dir>/hicolor/<n>x<n>/apps/<id>.png.
+int writeDesktopIcons(const QDir& out) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString directory = QString("hicolor/%1x%1/apps").arg(size);
+        const QString path =
+            out.filePath(directory + "/" + QString::fromLatin1(kDesktopId) + ".png");
+        if (!out.mkpath(directory) || !applicationImage(size).save(path, "PNG")) {
+            std::cerr << "cannot write " << path.toStdString() << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
+// orbizo3-image-generator OUTPUT_DIRECTORY          the images compiled into the programs
+// orbizo3-image-generator --icons OUTPUT_DIRECTORY  the desktop icons that get installed
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--icons")
+        return writeDesktopIcons(QDir(QString::fromLocal8Bit(argv[2])));
     if (argc != 2) {
-        std::cerr << "usage: " << argv[0] << " OUTPUT_DIRECTORY\n";
+        std::cerr << "usage: " << argv[0] << " [--icons] OUTPUT_DIRECTORY\n";
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));

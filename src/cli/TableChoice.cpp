@@ -1,0 +1,81 @@
+#include "cli/TableChoice.h"
+
+#include <QJsonArray>
+
+#include "cli/DeviceSelection.h"
+#include "cli/ExitCode.h"
+#include "cli/JsonOutput.h"
+#include "communication/OrbiTableComManager.h"
+#include "firmware/DeviceConnection.h"
+#include "utilities/KorvaneException.h"
+#include "utilities/MessageException.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+namespace {
+const char* const kAmbiguous =
+    "More than one OrbiZo3 is connected; choose one with --device PATH or --device SERIAL";
+}
+
+TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection& selection) {
+    const QString requested = parser.value("device");
+    const QStringList present = selection.presentTables();
+    if (requested.isEmpty()) {
+        if (present.size() == 1) path = present.first();
+        if (present.size() > 1) {
+            for (const QString& table : present) candidates << Table{table, serialNumberOf(table)};
+        }
+        return;
+    }
+    path = requested;
+    for (const QString& table : present) {
+        if (table.compare(requested, Qt::CaseInsensitive) == 0) {
+            path = table;
+            return;
+        }
+    }
+    for (const QString& table : present) {
+        if (serialNumberOf(table) == requested) {
+            path = table;
+            return;
+        }
+    }
+}
+
+int TableChoice::refuse(bool json, std::ostream& out, std::ostream& err) const {
+    if (json) {
+        QJsonArray tables;
+        QStringList detail;
+        for (const Table& table : candidates) {
+            tables.append(
+                QJsonObject{{"device", table.path}, {"serial_number", table.serialNumber}});
+            detail << table.path + ' ' + table.serialNumber;
+        }
+        JsonOutput::write(out, JsonOutput::error(0, QString(kAmbiguous) + '.', detail.join("; "),
+                                                 QJsonObject{{"tables", tables}}));
+        return UsageError;
+    }
+    err << kAmbiguous << ":\n";
+    for (const Table& table : candidates)
+        err << (table.path + '\t' + table.serialNumber).toStdString() << "\n";
+    err << std::flush;
+    return UsageError;
+}
+
+QString TableChoice::serialNumberOf(const QString& devicePath) {
+    try {
+        DeviceConnection connection(devicePath);
+        return QString::fromStdString(connection.manager()->serialNumber());
+    } catch (const MessageException&) {
+    } catch (const Korvane::Utilities::KorvaneException&) {
+    }
+    return "-";
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

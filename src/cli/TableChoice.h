@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <ostream>
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+class DeviceSelection;
+
+// Which table a command that works on one table talks to:
+// - with --device: the present table with that device path (letter case aside) or, failing
+//   that, with that serial number; a value that names neither is used as a path as given (it
+//   then fails as a disconnected table);
+// - without --device: the only table present, or none (empty path: "No OrbiZo3 connected");
+//   with several present the command is refused, as it cannot know which one is meant.
+// Serial numbers are read (each table opened briefly) only when they are needed: for a
+// refusal, or for a --device value that is no present path.
+class TableChoice {
+public:
+    struct Table {
+        QString path;
+        QString serialNumber;  // "-" when it cannot be read
+    };
+
+    TableChoice(const QCommandLineParser& parser, const DeviceSelection& selection);
+
+    bool ambiguous() const { return !candidates.isEmpty(); }
+    QString devicePath() const { return path; }
+
+    // The refusal of an ambiguous choice: text (a line per table: path, tab, serial number) on
+    // `err`, or the JSON error document on `out`. Returns the usage exit code.
+    int refuse(bool json, std::ostream& out, std::ostream& err) const;
+
+    static QString serialNumberOf(const QString& devicePath);
+
+private:
+    QString path;
+    QList<Table> candidates;  // set only when ambiguous
+};
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

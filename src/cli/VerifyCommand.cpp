@@ -1,0 +1,166 @@
+#include "cli/VerifyCommand.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <boost/format.hpp>
+#include <string>
+
+#include "cli/DeviceSelection.h"
+#include "cli/ExitCode.h"
+#include "cli/InterruptGuard.h"
+#include "cli/JsonOutput.h"
+#include "cli/TableChoice.h"
+#include "cli/UserMessage.h"
+#include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/KorvaneException.h"
+#include "utilities/MessageException.h"
+
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Cli {
+
+namespace {
+
+const char* const kFailureTitle = "Firmware verification failed";
+const char* const kNotRestartedTitle = "The OrbiZo3 could not be restarted into its application";
+const char* const kNotRestartedText =
+    "It stays in its bootloader; an update of its firmware brings it back.";
+
+QString windowText(const char* text, const char* comment = nullptr) {
+    return QCoreApplication::translate("MainWindow", text, comment);
+}
+
+// Reports a failure in the form the output mode asks for; returns `exitCode`.
+int report(bool json, std::ostream& out, std::ostream& err, const MessageException& failure,
+           const QJsonObject& found = QJsonObject(), int exitCode = Failed) {
+    if (json) {
+        JsonOutput::write(out, JsonOutput::error(failure, kFailureTitle, found));
+    } else {
+        UserMessage::print(err, failure, kFailureTitle);
+    }
+    return exitCode;
+}
+
+}  // namespace
+
+VerifyCommand::VerifyCommand(std::istream& answers) : answers(answers) {}
+
+QString VerifyCommand::name() const {
+    return "verify";
+}
+
+QString VerifyCommand::description() const {
+    return "Compare what the table holds with FILE, sector by sector, without writing.";
+}
+
+void VerifyCommand::configure(QCommandLineParser& parser) const {
+    parser.addPositionalArgument("FILE", "Firmware file (.zof).");
+}
+
+QString VerifyCommand::checkArguments(const QStringList& arguments) const {
+    return arguments.size() == 1 ? QString() : "verify takes exactly one firmware file.";
+}
+
+int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
+                       std::ostream& out, std::ostream& err) {
+    const bool json = JsonOutput::requested(parser);
+    if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
+    // The file is read and checked as `update` does before any table is looked for.
+    const QString path = arguments.first();
+    QByteArray content;
+    try {
+        content = OrbiZo3FWUpdater::readAndCheckFirmwareFile(path);
+    } catch (const MessageException& failure) {
+        return report(json, out, err, failure);
+    } catch (const Korvane::Utilities::KorvaneException& failure) {
+        return report(json, out, err, MessageException(QString(), QString(), failure));
+    }
+
+    const DeviceSelection selection(parser);
+    if (!JsonOutput::usable(selection, json, out, err)) return Failed;
+    const TableChoice choice(parser, selection);
+    if (choice.ambiguous()) return choice.refuse(json, out, err);
+    const QJsonObject subject{{"device", choice.devicePath()}, {"file", path}};
+
+    std::vector<FirmwareVerifier::SectorComparison> sectors;
+    try {
+        FirmwareVerifier verifier(choice.devicePath(), content);
+        if (!selection.confirmed() && !confirm(out)) {
+            out << "Verification cancelled." << std::endl;
+            return Failed;
+        }
+        // From the boot break to the restart the table sits in its bootloader.
+        const InterruptGuard guard;
+        sectors = verifier.compareSectors([&](const FirmwareVerifier::SectorComparison& sector) {
+            if (!json) printSector(sector, out);
+        });
+        try {
+            verifier.restartApplication();
+        } catch (const Korvane::Utilities::KorvaneException& failure) {
+            QJsonObject found = subject;
+            found.insert("sectors", sectorsJson(sectors));
+            return report(json, out, err,
+                          MessageException(kNotRestartedTitle, kNotRestartedText, failure), found);
+        }
+    } catch (const MessageException& failure) {
+        return report(json, out, err, failure);
+    } catch (const Korvane::Utilities::KorvaneException& failure) {
+        return report(json, out, err, MessageException(QString(), QString(), failure));
+    }
+
+    bool verified = true;
+    for (const auto& sector : sectors) verified = verified && sector.matches();
+    if (json) {
+        QJsonObject result = subject;
+        result.insert("sectors", sectorsJson(sectors));
+        result.insert("verified", verified);
+        JsonOutput::write(out, result);
+    } else {
+        out << (verified ? "verified" : "differs") << std::endl;
+    }
+    return verified ? Done : Failed;
+}
+
+void VerifyCommand::printSector(const FirmwareVerifier::SectorComparison& sector,
+                                std::ostream& out) {
+    if (sector.matches()) {
+        out << boost::format("sector %d match") % sector.sector << std::endl;
+    } else {
+        out << boost::format("sector %d differs: table 0x%08x file 0x%08x") % sector.sector %
+                   sector.tableSum % sector.fileSum
+            << std::endl;
+    }
+}
+
+QJsonArray VerifyCommand::sectorsJson(
+    const std::vector<FirmwareVerifier::SectorComparison>& sectors) {
+    QJsonArray array;
+    for (const auto& sector : sectors) {
+        array.append(QJsonObject{{"sector", sector.sector},
+                                 {"match", sector.matches()},
+                                 {"table_sum", JsonOutput::hex(sector.tableSum)},
+                                 {"file_sum", JsonOutput::hex(sector.fileSum)}});
+    }
+    return array;
+}
+
+bool VerifyCommand::confirm(std::ostream& out) {
+    out << windowText("Close any Orbi application", "MsgBox1 title").toStdString() << "\n"
+        << windowText("Please close all applications that use the OrbiZo3 instrument.",
+                      "MsgBox1 text")
+               .toStdString()
+        << "\n[y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(answers, answer)) {
+        out << std::endl;
+        return false;
+    }
+    const QString reply = QString::fromStdString(answer).trimmed().toLower();
+    return reply == "y" || reply == "yes";
+}
+
+}  // namespace Cli
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
