@@ -14,6 +14,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -82,7 +83,8 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         return Failed;
     } catch (const std::exception& failure) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(), QString::fromLocal8Bit(failure.what()));
+        UserMessage::print(err, failureTitle(), QString(),
+                           QString::fromLocal8Bit(::Korvane::Utilities::describeFailure(failure).c_str()));
         return Failed;
     } catch (...) {
         progress.finish();

@@ -83,6 +83,8 @@ public:
     // The next n bulk-in reads (empty ones included) carry status byte 0 with bit 0 clear.
     void clearStatusBit(unsigned reads);
     void clearFaults();
+    // Opens are refused as to a user without permission for the device (until called with false).
+    void refuseAccess(bool refuse);
 
     // --- Timing ---
     void setTiming(const TimingModel& model);
@@ -109,6 +111,7 @@ public:
                                const std::vector<std::uint8_t>& data) override;
     void bulkIn(std::uint8_t endpoint, std::uint32_t maxLength, InReply reply) override;
     void cancelIn(std::uint8_t endpoint) override;
+    Platform::UsbError openFault() const override;
     void sessionOpened() override;
     void sessionClosed() override;
 
@@ -148,6 +151,7 @@ private:
     WireTranscript wire;
     std::deque<PendingRead> reads;
     bool powered = true;
+    bool accessRefused = false;
     bool unplugPending = false;
     bool stopping = false;
     long commandsBeforeUnplug = -1;

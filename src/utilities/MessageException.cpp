@@ -12,4 +12,6 @@ MessageException::MessageException(const QString& title, const QString& text,
       // One multi-argument arg(): a "%1" inside the cause's text must stay text.
       detail(QString("%1 (0x%2)")
                  .arg(QString::fromLocal8Bit(cause.what()),
-                      QString::number(static_cast<std::uint32_t>(cause.code), 16))) {}
+                      QString::number(static_cast<std::uint32_t>(cause.code), 16))) {
+    if (!cause.where.empty()) detail += ", " + QString::fromLocal8Bit(cause.where.c_str());
+}

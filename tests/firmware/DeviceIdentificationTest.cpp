@@ -93,7 +93,7 @@ TEST_F(DeviceIdentification, FailedVersionQueryCannotGetTheVersion) {
     const Message m = failureOf(path);
     EXPECT_EQ(m.title, "Can't get Firmware version");
     EXPECT_EQ(m.text, kReconnect);
-    EXPECT_TRUE(m.detail.endsWith("(0xa002006)")) << m.detail.toStdString();
+    EXPECT_TRUE(m.detail.endsWith("(0xa002006), a1")) << m.detail.toStdString();
 }
 
 TEST(DeviceInfoText, MinorVersionHasTwoDigits) {

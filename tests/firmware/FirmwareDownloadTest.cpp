@@ -194,8 +194,13 @@ TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecov
     bool completed = false;
     try {
         completed = updater.downloadFirmware();
-    } catch (const std::exception&) {
+    } catch (const MessageException& e) {
         ++failures;
+        // Reported as the disconnect it is, at the command and sector it hit.
+        EXPECT_EQ(e.title, "OrbiZo3 disconnected");
+        EXPECT_TRUE(e.detail.startsWith("Connection to device lost (0xa002001), u"))
+            << e.detail.toStdString();
+        EXPECT_TRUE(e.detail.endsWith(" in sector 6")) << e.detail.toStdString();
     }
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(completed);
