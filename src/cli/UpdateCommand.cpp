@@ -83,8 +83,9 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
         return Failed;
     } catch (const std::exception& failure) {
         progress.finish();
-        UserMessage::print(err, failureTitle(), QString(),
-                           QString::fromLocal8Bit(::Korvane::Utilities::describeFailure(failure).c_str()));
+        UserMessage::print(
+            err, failureTitle(), QString(),
+            QString::fromLocal8Bit(::Korvane::Utilities::describeFailure(failure).c_str()));
         return Failed;
     } catch (...) {
         progress.finish();

@@ -173,9 +173,9 @@ void OrbiTableComFlash::writeFlash(const std::vector<std::uint8_t>& data,
     // Whole 512-byte blocks only: a shorter last block would fail in the table after the
     // blocks before it had been written.
     if (data.size() % kFlashBlock != 0) {
-        throw invalid((boost::format("Data length %1% is not a multiple of %2%") % data.size() %
-                       kFlashBlock)
-                          .str());
+        throw invalid(
+            (boost::format("Data length %1% is not a multiple of %2%") % data.size() % kFlashBlock)
+                .str());
     }
 
     const auto sector = static_cast<std::uint16_t>(flashAddress >> kSectorShift);

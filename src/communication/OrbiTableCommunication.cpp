@@ -71,7 +71,6 @@ bool tableGone(const OrbiZoException& e) {
     return e.code == ErrorCode::ConnectionLost;
 }
 
-
 // Puts both time-outs of a record back to their entry values on every way out.
 class TimeoutRestorer {
 public:
@@ -213,7 +212,8 @@ void OrbiTableCommunication::readAnswerLine(OrbiTableComCommand& command) {
         if (command.expectedLength != 0) {
             const std::size_t wanted =
                 command.expectedLength > 0 ? static_cast<std::size_t>(command.expectedLength) : 0;
-            command.setResponse(line.substr(afterEcho + 1, std::min(wanted, checksumAt - afterEcho - 1)));
+            command.setResponse(
+                line.substr(afterEcho + 1, std::min(wanted, checksumAt - afterEcho - 1)));
         }
         command.errorByte = static_cast<std::uint8_t>(error);
     }

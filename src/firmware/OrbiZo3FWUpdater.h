@@ -10,9 +10,11 @@
 
 class DeviceConnection;
 class MessageException;
-namespace Korvane { namespace Utilities {
+namespace Korvane {
+namespace Utilities {
 class KorvaneException;
-}}  // namespace Korvane::Utilities
+}
+}  // namespace Korvane
 
 // The one object through which the application reaches a table: the selected table's device
 // path, the firmware file of the next update and the version read back after it. Every talk

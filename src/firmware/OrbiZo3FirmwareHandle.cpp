@@ -46,8 +46,7 @@ void locateInSector(KorvaneException& failure, std::uint16_t sector) {
     failure.where = failure.where.empty() ? inSector : failure.where + " " + inSector;
 }
 
-OrbiZoException locatedFailure(std::int32_t code, const std::string& message,
-                               const char* command) {
+OrbiZoException locatedFailure(std::int32_t code, const std::string& message, const char* command) {
     OrbiZoException failure(code, message);
     failure.where = command;
     return failure;

@@ -13,5 +13,4 @@ std::string describeFailure(const std::exception& failure) {
     const auto* known = dynamic_cast<const KorvaneException*>(&failure);
     return known != nullptr ? known->describe() : std::string(failure.what());
 }
-
 }}  // namespace Korvane::Utilities

@@ -23,5 +23,4 @@ public:
 
 // describe() of a KorvaneException, what() of any other exception.
 std::string describeFailure(const std::exception& failure);
-
 }}  // namespace Korvane::Utilities

@@ -1,5 +1,5 @@
-#include <QCoreApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>

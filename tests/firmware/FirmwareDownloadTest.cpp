@@ -199,14 +199,22 @@ struct LocatedFailure {
 
 TEST_F(FirmwareDownload, FailuresNameTheirCommandAndSector) {
     const LocatedFailure cases[] = {
-        {"checksum", {Fault::deviceError("u1", 0, 17)}, "Checksum error in sector 5.",
+        {"checksum",
+         {Fault::deviceError("u1", 0, 17)},
+         "Checksum error in sector 5.",
          "u7 in sector 5"},
-        {"blank check", {Fault::deviceError("u2", 0, 2)}, "Blankcheck failed in sector 5.",
+        {"blank check",
+         {Fault::deviceError("u2", 0, 2)},
+         "Blankcheck failed in sector 5.",
          "u3 in sector 5"},
-        {"device error", {Fault::deviceError("u2", 7)}, "Can't erase sector: sector locked (7)",
+        {"device error",
+         {Fault::deviceError("u2", 7)},
+         "Can't erase sector: sector locked (7)",
          "u2 in sector 4"},
         // Both tries of the first RAM write of sector 8 go unanswered.
-        {"RAM write", {Fault::drop("u9", 129), Fault::drop("u9", 130)}, "Unknown acknowledge",
+        {"RAM write",
+         {Fault::drop("u9", 129), Fault::drop("u9", 130)},
+         "Unknown acknowledge",
          "u9 in sector 8"},
         {"boot break", {Fault::nak("o0")}, "Invalid command (NAK)", "o0"},
     };

@@ -31,8 +31,7 @@ public:
         device->setIdleReply(Bytes{0x01, 0x60});
         Platform::SimulatedUsbBus::instance().plug(device);
         link = boost::make_shared<DeviceDriver::OrbiZo::USB::SerialUSB>();
-        link->open(
-            "\\\\?\\usb#vid_1209&pid_7a03#FUZZ0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+        link->open("\\\\?\\usb#vid_1209&pid_7a03#FUZZ0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
         link->configure();
     }
     ~FuzzTable() {

@@ -77,7 +77,8 @@ TEST_F(FaultInjection, RejectedCommandIsNotCarriedOut) {
 }
 
 // What the table sent, one transcript record per piece, with the time each left.
-std::vector<Korvane::Simulator::WireRecord> sentByTable(const Korvane::Simulator::SimulatedTable& t) {
+std::vector<Korvane::Simulator::WireRecord> sentByTable(
+    const Korvane::Simulator::SimulatedTable& t) {
     std::vector<Korvane::Simulator::WireRecord> pieces;
     for (const auto& record : t.transcript()) {
         if (record.direction == Korvane::Simulator::WireRecord::Direction::FromTable)

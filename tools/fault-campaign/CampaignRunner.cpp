@@ -30,7 +30,7 @@ constexpr std::uint32_t kSectorSize = 8192;
 struct UpdateResult {
     bool reported = false;  // false: still running at the deadline
     bool succeeded = false;
-    bool crashed = false;   // an exception of no known kind
+    bool crashed = false;  // an exception of no known kind
     bool disconnect = false;
     std::string report;
     Clock::time_point reportedAt;
@@ -92,12 +92,11 @@ std::shared_ptr<std::future<UpdateResult>> startUpdate(const QString& path,
         updater.setFirmwareData(QByteArray::fromStdString(firmwareText()));
         const int total = 1100 + 10 * 4250;
         if (scenario.atSector) {
-            QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent,
-                             [&](int current, int) {
-                                 // The sector index is not in the signal; count the sectors done.
-                                 const int done = (total - current) / 4250;
-                                 if (done == scenario.sector - 4) scenario.atSector(*table);
-                             });
+            QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent, [&](int current, int) {
+                // The sector index is not in the signal; count the sectors done.
+                const int done = (total - current) / 4250;
+                if (done == scenario.sector - 4) scenario.atSector(*table);
+            });
         }
         try {
             result.succeeded = updater.downloadFirmware();
@@ -136,8 +135,8 @@ Clock::time_point lastSent(const SimulatedTable& table, Clock::time_point start)
     for (const WireRecord& record : table.transcript()) {
         if (record.direction == WireRecord::Direction::ToTable) seconds = record.seconds;
     }
-    return start + std::chrono::duration_cast<Clock::duration>(
-                       std::chrono::duration<double>(seconds));
+    return start +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 }  // namespace

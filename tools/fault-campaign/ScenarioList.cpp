@@ -36,15 +36,12 @@ struct FaultKind {
 const FaultKind kFaultKinds[] = {
     {"drop", [](const std::string& c, unsigned n) { return Fault::drop(c, n); }},
     // Later than the answer's whole time-out: the answer turns up during the next try.
-    {"delay",
-     [](const std::string& c, unsigned n) {
-         return Fault::delayed(c, std::chrono::milliseconds(2500), n);
-     }},
-    {"split",
-     [](const std::string& c, unsigned n) {
-         return Fault::split(c, 4, std::chrono::milliseconds(40), n);
-     }},
-    {"corrupt", [](const std::string& c, unsigned n) { return Fault::corrupt(c, Fault::kLastDataByte, n); }},
+    {"delay", [](const std::string& c,
+                 unsigned n) { return Fault::delayed(c, std::chrono::milliseconds(2500), n); }},
+    {"split", [](const std::string& c,
+                 unsigned n) { return Fault::split(c, 4, std::chrono::milliseconds(40), n); }},
+    {"corrupt",
+     [](const std::string& c, unsigned n) { return Fault::corrupt(c, Fault::kLastDataByte, n); }},
     {"noise",
      [](const std::string& c, unsigned n) { return Fault::noiseBefore(c, "\x7f?garbage\r", n); }},
     {"checksum", [](const std::string& c, unsigned n) { return Fault::wrongChecksum(c, n); }},

@@ -104,13 +104,13 @@ int main(int argc, char** argv) {
                 outcomes[i] = runner.run(scenarios[i], "CAMPAIGN" + std::to_string(i));
                 if (options.verbose || bad(outcomes[i])) {
                     std::lock_guard<std::mutex> lock(printing);
-                    std::printf("%-48s %-14s %6ld ms  %s%s%s\n", scenarios[i].name.c_str(),
-                                Korvane::Tools::verdictText(outcomes[i].verdict),
-                                static_cast<long>(outcomes[i].timeToReport.count()),
-                                outcomes[i].report.c_str(),
-                                outcomes[i].unrecovered ? "  [UNRECOVERED]" : "",
-                                outcomes[i].disconnectMisreported ? "  [DISCONNECT MISREPORTED]"
-                                                                  : "");
+                    std::printf(
+                        "%-48s %-14s %6ld ms  %s%s%s\n", scenarios[i].name.c_str(),
+                        Korvane::Tools::verdictText(outcomes[i].verdict),
+                        static_cast<long>(outcomes[i].timeToReport.count()),
+                        outcomes[i].report.c_str(),
+                        outcomes[i].unrecovered ? "  [UNRECOVERED]" : "",
+                        outcomes[i].disconnectMisreported ? "  [DISCONNECT MISREPORTED]" : "");
                     std::fflush(stdout);
                 }
             }
@@ -133,19 +133,20 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("\n%-18s %5s %7s %7s %6s %6s %5s %5s %7s %7s %12s\n", "fault kind", "runs",
-                "success", "failure", "false+", "false-", "hang", "crash", "unrecov",
-                "discon.", "report (ms)");
+                "success", "failure", "false+", "false-", "hang", "crash", "unrecov", "discon.",
+                "report (ms)");
     auto print = [](const std::string& name, const Row& r) {
-        std::printf("%-18s %5u %7u %7u %6u %6u %5u %5u %7u %7u %12ld\n", name.c_str(),
-                    r.scenarios, r.counts[0], r.counts[1], r.counts[2], r.counts[3], r.counts[4],
-                    r.counts[5], r.unrecovered, r.misreported, r.longestReportMs);
+        std::printf("%-18s %5u %7u %7u %6u %6u %5u %5u %7u %7u %12ld\n", name.c_str(), r.scenarios,
+                    r.counts[0], r.counts[1], r.counts[2], r.counts[3], r.counts[4], r.counts[5],
+                    r.unrecovered, r.misreported, r.longestReportMs);
     };
     for (const std::string& kind : order) print(kind, rows[kind]);
     print("all", total);
-    std::printf("\n%u scenarios: %u false successes, %u hangs, %u crashes, %u unrecovered, %u false "
-                "failures, %u disconnects misreported\n",
-                total.scenarios, total.counts[2], total.counts[4], total.counts[5],
-                total.unrecovered, total.counts[3], total.misreported);
+    std::printf(
+        "\n%u scenarios: %u false successes, %u hangs, %u crashes, %u unrecovered, %u false "
+        "failures, %u disconnects misreported\n",
+        total.scenarios, total.counts[2], total.counts[4], total.counts[5], total.unrecovered,
+        total.counts[3], total.misreported);
     std::fflush(stdout);
     const bool clean = total.counts[2] + total.counts[3] + total.counts[4] + total.counts[5] +
                            total.unrecovered + total.misreported ==
