@@ -3,9 +3,10 @@
 // silent or streaming table, link glitches), each followed by a clean second update, and
 // prints a table of outcomes per fault kind and a last line with the count of every fault of
 // the updater. Exit status 0 only when that line counts no fault at all.
-//   orbizo3-fault-campaign [--subset] [--timing] [--jobs N] [--filter TEXT] [--verbose]
+//   orbizo3-fault-campaign [--subset] [--timing] [--jobs N] [--filter TEXT]... [--verbose]
 //     --subset   every tenth scenario (about 30), for CTest
 //     --timing   the simulated tables' timing model on (serial line, latency, flash times)
+//     --filter   only scenarios whose name contains TEXT (repeatable: any of them)
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
@@ -32,7 +33,7 @@ struct Options {
     bool timing = false;
     bool verbose = false;
     unsigned jobs = 8;
-    std::string filter;
+    std::vector<std::string> filters;  // any of them in the name
 };
 
 struct Row {
@@ -55,7 +56,7 @@ bool parse(int argc, char** argv, Options& options) {
         } else if (arg == "--jobs" && i + 1 < argc) {
             options.jobs = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
         } else if (arg == "--filter" && i + 1 < argc) {
-            options.filter = argv[++i];
+            options.filters.push_back(argv[++i]);
         } else {
             std::fprintf(stderr,
                          "usage: orbizo3-fault-campaign [--subset] [--timing] [--jobs N] "
@@ -71,8 +72,10 @@ std::vector<Scenario> selected(const Options& options) {
     std::vector<Scenario> chosen;
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (options.subset && i % 10 != 0) continue;
-        if (!options.filter.empty() && all[i].name.find(options.filter) == std::string::npos)
-            continue;
+        const bool named = std::any_of(
+            options.filters.begin(), options.filters.end(),
+            [&](const std::string& f) { return all[i].name.find(f) != std::string::npos; });
+        if (!options.filters.empty() && !named) continue;
         chosen.push_back(all[i]);
     }
     return chosen;
