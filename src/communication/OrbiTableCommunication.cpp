@@ -110,7 +110,12 @@ void OrbiTableCommunication::execute(OrbiTableComCommand& command) {
             if (tableGone(e) || --command.attempts <= 0) throw;
             std::this_thread::sleep_for(std::chrono::milliseconds(command.retryDelay));
             // A late answer to the failed try must not pass for the answer to the next one.
-            link->discardInput();
+            try {
+                link->discardInput();
+            } catch (OrbiZoException& lost) {
+                lost.where = commandCode(command);
+                throw;
+            }
         }
     }
 }
