@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <cstdlib>
 #include <exception>
 #include <future>
 #include <memory>
@@ -180,9 +181,13 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
     table->clearFaults();
     table->plug();
     const Scenario clean;
+    table->clearTranscript();
     const UpdateResult second = update(pathOf(serialNumber), table, clean, hangAfter);
     outcome.unrecovered = !second.reported || !second.succeeded || !holdsNewFirmware(*table);
-    if (outcome.unrecovered) outcome.report += " / second update: " + second.report;
+    if (outcome.unrecovered) {
+        outcome.report += " / second update: " + second.report;
+        if (std::getenv("ORBIZO3_CAMPAIGN_TRANSCRIPT")) outcome.report += "\n" + table->transcriptText();
+    }
     table->unplug();
     return outcome;
 }
