@@ -8,6 +8,7 @@
 //     --jobs     scenarios run at once (default 1; more can disturb each other, see Options)
 //     --timing   the simulated tables' timing model on (serial line, latency, flash times)
 //     --filter   only scenarios whose name contains TEXT (repeatable: any of them)
+// With ORBIZO3_CAMPAIGN_TRANSCRIPT set, an unrecovered second update prints the table's transcript.
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
