@@ -4,9 +4,12 @@
 
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
 namespace {
+
+using Korvane::Utilities::describeFailure;
 
 // Start and end of the bar's span that the download itself covers.
 constexpr float kDownloadStart = 15.0f;
@@ -39,7 +42,7 @@ void UpdaterThread::run() {
     } catch (const MessageException& e) {
         emit Error(e.title, e.text, e.detail);
     } catch (const std::exception& e) {
-        emit Error(QString(), QString(), QString::fromLocal8Bit(e.what()));
+        emit Error(QString(), QString(), QString::fromLocal8Bit(describeFailure(e).c_str()));
     } catch (...) {
         emit Error(QString(), QString(), QString());
     }

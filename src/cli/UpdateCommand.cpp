@@ -112,7 +112,8 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     } catch (const std::exception& failure) {
         progress.finish();
         MessageException message(failureTitle(), QString());
-        message.detail = QString::fromLocal8Bit(failure.what());
+        message.detail =
+            QString::fromLocal8Bit(::Korvane::Utilities::describeFailure(failure).c_str());
         if (const auto* device =
                 dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
             message.code = device->code;

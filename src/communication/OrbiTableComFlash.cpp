@@ -59,9 +59,11 @@ void OrbiTableComFlash::run(OrbiTableComCommand& command, std::int32_t failureCo
                             const char* failureMessage) {
     execute(command);
     if (command.errorByte != 0) {
-        throw OrbiZoException(
+        OrbiZoException failure(
             failureCode,
             (boost::format(failureMessage) % deviceErrorText(command.errorByte)).str());
+        failure.where = commandCode(command);
+        throw failure;
     }
 }
 
@@ -167,6 +169,13 @@ void OrbiTableComFlash::writeFlash(const std::vector<std::uint8_t>& data,
     const std::uint64_t last = std::uint64_t{flashAddress} + data.size() - 1;
     if ((flashAddress >> kSectorShift) != (last >> kSectorShift)) {
         throw invalid("Data are not in same sector");
+    }
+    // Whole 512-byte blocks only: a shorter last block would fail in the table after the
+    // blocks before it had been written.
+    if (data.size() % kFlashBlock != 0) {
+        throw invalid(
+            (boost::format("Data length %1% is not a multiple of %2%") % data.size() % kFlashBlock)
+                .str());
     }
 
     const auto sector = static_cast<std::uint16_t>(flashAddress >> kSectorShift);

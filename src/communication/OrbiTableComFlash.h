@@ -45,8 +45,8 @@ public:
     std::uint32_t readChecksum(std::uint32_t startAddress, std::uint32_t endAddress);
 
     // Writes data inside one sector, 512 bytes at a time: two RAM writes of up to 256 bytes,
-    // a prepare and a copy to flash. flashAddress must lie on a 512-byte boundary; a length
-    // that is not a multiple of 512 fails on its last block after the earlier ones were written.
+    // a prepare and a copy to flash. flashAddress must lie on a 512-byte boundary and the
+    // length be a multiple of 512; both are checked before anything is sent.
     void writeFlash(const std::vector<std::uint8_t>& data, std::uint32_t flashAddress,
                     std::int32_t attempts);
 

@@ -35,7 +35,12 @@ OrbiTableComInfo::~OrbiTableComInfo() = default;
 std::string OrbiTableComInfo::query(char code1, char code2, std::int32_t expectedLength) {
     OrbiTableComCommand command(code1, code2, expectedLength);
     execute(command);
-    command.checkAnswer();
+    try {
+        command.checkAnswer();
+    } catch (OrbiZoException& failure) {
+        failure.where = commandCode(command);
+        throw;
+    }
     return command.responseText();
 }
 

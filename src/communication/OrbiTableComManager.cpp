@@ -1,5 +1,6 @@
 #include "communication/OrbiTableComManager.h"
 
+#include <boost/format.hpp>
 #include <boost/make_shared.hpp>
 
 #include "communication/OrbiTableComFlash.h"
@@ -8,6 +9,7 @@
 #include "communication/OrbiTableComMotors.h"
 #include "usb/SerialUSB.h"
 #include "utilities/DynamicProperty.h"
+#include "utilities/OrbiZoException.h"
 #include "utilities/Properties.h"
 #include "utilities/Property.h"
 
@@ -140,8 +142,15 @@ void OrbiTableComManager::registerIdentityProperties() {
 }
 
 std::string OrbiTableComManager::rawRead() {
-    return link->read(properties->getValue<Number>(kRawReadCountKey),
-                      properties->getValue<Number>(kRawReadTimeoutKey));
+    const Number count = properties->getValue<Number>(kRawReadCountKey);
+    // The link never holds more than its receive buffer; a larger count would only allocate.
+    if (count > USB::SerialUSB::kReceiveBufferSize) {
+        throw OrbiZoException(ErrorCode::RawReadTooLong,
+                              (boost::format("Raw read of %1% bytes exceeds %2% bytes") % count %
+                               USB::SerialUSB::kReceiveBufferSize)
+                                  .str());
+    }
+    return link->read(count, properties->getValue<Number>(kRawReadTimeoutKey));
 }
 
 void OrbiTableComManager::rawWrite(const std::string& text) {

@@ -71,7 +71,8 @@ private:
     void registerExtendedProperties();  // firmware version word 0x107 and later
     void registerIdentityProperties();
 
-    // 44441: up to 44442 characters within 44443 ms, as the link delivers them.
+    // 44441: up to 44442 characters within 44443 ms, as the link delivers them. A count above
+    // the link's receive buffer (131072) is refused.
     std::string rawRead();
     // 44441: text + its checksum + CR, as one write; text is a command line from ";" on.
     void rawWrite(const std::string& text);

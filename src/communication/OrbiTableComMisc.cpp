@@ -45,8 +45,10 @@ void OrbiTableComMisc::runJudgedByError(char code1, char code2, const char* pref
     OrbiTableComCommand command(code1, code2, 0);
     execute(command);
     if (command.errorByte != 0) {
-        throw OrbiZoException(ErrorCode::CommunicationError,
-                              prefix + std::to_string(command.errorByte) + ").");
+        OrbiZoException failure(ErrorCode::CommunicationError,
+                                prefix + std::to_string(command.errorByte) + ").");
+        failure.where = commandCode(command);
+        throw failure;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "communication/OrbiTableCommunication.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -21,6 +22,9 @@ constexpr char kAnswerStart = ':';
 constexpr char kCarriageReturn = '\r';
 constexpr int kReadAttempts = 5;
 constexpr std::uint32_t kTimeoutFloorMs = 10;
+// No answer line is anywhere near this long; a table that keeps sending without ':' or CR is
+// given up on after this many bytes instead of being read for as long as it sends.
+constexpr std::size_t kMaxLineBytes = 4096;
 
 std::int32_t acknowledgeValue(char c) {
     switch (c) {
@@ -62,6 +66,11 @@ OrbiZoException frameError(const std::string& message) {
     return OrbiZoException(ErrorCode::InvalidAnswerFrame, message);
 }
 
+// A table that is gone cannot answer a second read or a second try.
+bool tableGone(const OrbiZoException& e) {
+    return e.code == ErrorCode::ConnectionLost;
+}
+
 // Puts both time-outs of a record back to their entry values on every way out.
 class TimeoutRestorer {
 public:
@@ -96,9 +105,17 @@ void OrbiTableCommunication::execute(OrbiTableComCommand& command) {
             transact(command);
             if (command.acknowledge == OrbiTableComCommand::AckAccepted) receiveAnswer(command);
             return;
-        } catch (const OrbiZoException&) {
-            if (--command.attempts <= 0) throw;
+        } catch (OrbiZoException& e) {
+            if (e.where.empty()) e.where = commandCode(command);
+            if (tableGone(e) || --command.attempts <= 0) throw;
             std::this_thread::sleep_for(std::chrono::milliseconds(command.retryDelay));
+            // A late answer to the failed try must not pass for the answer to the next one.
+            try {
+                link->discardInput();
+            } catch (OrbiZoException& lost) {
+                lost.where = commandCode(command);
+                throw;
+            }
         }
     }
 }
@@ -127,7 +144,8 @@ void OrbiTableCommunication::receiveAnswer(OrbiTableComCommand& command) {
         try {
             readAnswerLine(command);
             return;
-        } catch (const OrbiZoException&) {
+        } catch (const OrbiZoException& e) {
+            if (tableGone(e)) throw;
             const auto micros =
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
             const auto elapsed = static_cast<std::uint32_t>(micros.count() / 1000);
@@ -153,11 +171,13 @@ void OrbiTableCommunication::readAnswerLine(OrbiTableComCommand& command) {
     std::string line = readExact(command.hasCode2() ? 7 : 6, firstTimeout);
 
     // Skip whatever stands before the ':' (left-overs of an earlier answer, noise).
-    while (line.front() != kAnswerStart) {
+    for (std::size_t skipped = 0; line.front() != kAnswerStart; ++skipped) {
+        if (skipped >= kMaxLineBytes) throw frameError("Missing ':'");
         line.erase(0, 1);
         try {
             line += readExact(1, firstTimeout);
-        } catch (const OrbiZoException&) {
+        } catch (const OrbiZoException& e) {
+            if (tableGone(e)) throw;
             throw frameError("Missing ':'");
         }
     }
@@ -173,10 +193,12 @@ void OrbiTableCommunication::readAnswerLine(OrbiTableComCommand& command) {
         line +=
             readExact(static_cast<std::uint32_t>(command.expectedLength) + 1, command.dataTimeout);
     }
-    while (line.back() != kCarriageReturn) {
+    for (std::size_t extra = 0; line.back() != kCarriageReturn; ++extra) {
+        if (extra >= kMaxLineBytes) throw frameError("Missing CR");
         try {
             line += readExact(1, command.answerTimeout);
-        } catch (const OrbiZoException&) {
+        } catch (const OrbiZoException& e) {
+            if (tableGone(e)) throw;
             throw frameError("Missing CR");
         }
     }
@@ -185,8 +207,9 @@ void OrbiTableCommunication::readAnswerLine(OrbiTableComCommand& command) {
     }
 
     // An error character stands between the echo and the checksum when there is room for it;
-    // the data follows it. A short answer may leave checksum and CR in the response.
-    if (afterEcho < line.size() - 3) {
+    // the data follows it, up to the checksum digits. A short answer leaves a short response.
+    const std::size_t checksumAt = line.size() - 3;
+    if (afterEcho < checksumAt) {
         const int error = errorValue(line[afterEcho]);
         if (error < 0) {
             throw frameError((boost::format("Invalid error byte (%1%)") % line[afterEcho]).str());
@@ -194,7 +217,8 @@ void OrbiTableCommunication::readAnswerLine(OrbiTableComCommand& command) {
         if (command.expectedLength != 0) {
             const std::size_t wanted =
                 command.expectedLength > 0 ? static_cast<std::size_t>(command.expectedLength) : 0;
-            command.setResponse(line.substr(afterEcho + 1, wanted));
+            command.setResponse(
+                line.substr(afterEcho + 1, std::min(wanted, checksumAt - afterEcho - 1)));
         }
         command.errorByte = static_cast<std::uint8_t>(error);
     }
@@ -205,6 +229,12 @@ std::string OrbiTableCommunication::readExact(std::uint32_t count, std::uint32_t
     std::string text = link->read(count, timeoutMs);
     if (text.size() < count) throw OrbiZoException(ErrorCode::ReadTimeout, "Read timeout");
     return text;
+}
+
+std::string OrbiTableCommunication::commandCode(const OrbiTableComCommand& command) {
+    std::string code(1, command.code1);
+    if (command.hasCode2()) code += command.code2;
+    return code;
 }
 
 std::string OrbiTableCommunication::buildFrame(const OrbiTableComCommand& command) {

@@ -39,7 +39,9 @@ public:
 
     // The whole exchange: tries transact up to `attempts` times with `retryDelay` between
     // tries, and after a '!' reads the completion line (whose acknowledge is not judged).
-    // Results are left in the record; failures throw OrbiZoException.
+    // Input left from a failed try is discarded before the next. Results are left in the
+    // record; failures throw OrbiZoException with the command code in `where`. A table that is
+    // gone ends the exchange at once, without further tries.
     void execute(OrbiTableComCommand& command);
 
     // One command line and its answer; throws for NAK, busy and a missing acknowledge.
@@ -47,7 +49,8 @@ public:
 
     // Reads one answer line with up to five attempts. Each failed attempt shortens both
     // time-outs of the record by its duration; both are back at their entry values on return.
-    // Never throws OrbiZoException: after five failures the record keeps the last parsed state.
+    // After five failures the record keeps the last parsed state and nothing is thrown; only a
+    // table that is gone ("Connection to device lost") ends it at once, with that error.
     void receiveAnswer(OrbiTableComCommand& command);
 
     // Reads and verifies one line, then stores acknowledge, error value and data in the record.
@@ -57,6 +60,9 @@ public:
     std::string readExact(std::uint32_t count, std::uint32_t timeoutMs);
 
     static std::string buildFrame(const OrbiTableComCommand& command);
+
+    // The command's code as the table knows it ("u9", "r"): what failures name in `where`.
+    static std::string commandCode(const OrbiTableComCommand& command);
 
     // Two lower-case hex digits that bring the byte sum of text plus checksum to 0 mod 256.
     static std::string lineChecksum(const std::string& text);

@@ -65,6 +65,12 @@ void DeviceConnection::connect() {
         if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::DeviceInUse)
             throw MessageException(QObject::tr("This OrbiZo3 is already in use"),
                                    QObject::tr("Please quit all Orbi applications first."));
+        if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::DeviceAccessDenied)
+            throw MessageException(
+                QObject::tr("No permission to use this OrbiZo3"),
+                QObject::tr("Install the udev rule 70-orbizo3.rules (see the README), then "
+                            "unplug and replug the OrbiZo3."),
+                cause);
         throw MessageException(
             QObject::tr("OrbiZo3 disconnected"),
             QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);

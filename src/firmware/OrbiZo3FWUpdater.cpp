@@ -7,6 +7,7 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/ErrorCodes.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
@@ -36,6 +37,8 @@ DeviceInfo OrbiZo3FWUpdater::readDeviceInfo(DeviceConnection& connection) {
         info.versionValues = {value1, value2, value3};
         info.serialNumber = QString::fromStdString(manager->serialNumber());
     } catch (const KorvaneException& cause) {
+        if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::ConnectionLost)
+            throw disconnected(cause);
         throw MessageException(
             QObject::tr("Can't get Firmware version"),
             QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
@@ -96,6 +99,22 @@ QByteArray OrbiZo3FWUpdater::readAndCheckFirmwareFile(const QString& fileName) {
 }
 
 bool OrbiZo3FWUpdater::downloadFirmware() {
+    try {
+        return runDownload();
+    } catch (const KorvaneException& cause) {
+        // A table that went away is a disconnect, not a protocol failure.
+        if (cause.code != Korvane::DeviceDriver::OrbiZo::ErrorCode::ConnectionLost) throw;
+        throw disconnected(cause);
+    }
+}
+
+MessageException OrbiZo3FWUpdater::disconnected(const KorvaneException& cause) {
+    return MessageException(
+        QObject::tr("OrbiZo3 disconnected"),
+        QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
+}
+
+bool OrbiZo3FWUpdater::runDownload() {
     newVersion = 0;
     // A file the download would refuse must not even open the table.
     checkFirmware();

@@ -10,6 +10,12 @@
 #include "firmware/DeviceInfo.h"
 
 class DeviceConnection;
+class MessageException;
+namespace Korvane {
+namespace Utilities {
+class KorvaneException;
+}
+}  // namespace Korvane
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -47,8 +53,9 @@ public:
     void setNewFirmwareVersion(std::uint16_t version) { newVersion = version; }
 
     // Identification over `connection` (connecting first if needed). Every failure becomes a
-    // MessageException: those of connecting as they are, those of the queries as "Can't get
-    // Firmware version" with the cause as detail.
+    // MessageException: those of connecting as they are, a table that went away as "OrbiZo3
+    // disconnected", those of the queries as "Can't get Firmware version" with the cause as
+    // detail.
     static DeviceInfo readDeviceInfo(DeviceConnection& connection);
 
     // Programs firmwareData into the selected table over a fresh connection: check the whole
@@ -56,8 +63,9 @@ public:
     // program each sector (ProgressEvent before every sector index with the work still to do and
     // the total), restart and require standby. Returns true when the whole sequence ran. Firmware
     // of 10000 bytes or fewer is refused with "No valid firmware (%1)"; connecting fails with a
-    // MessageException; device and file failures leave as the OrbiZoException they are. The
-    // connection is closed on every exit.
+    // MessageException; device and file failures leave as the OrbiZoException they are, except a
+    // table that went away, which is reported as "OrbiZo3 disconnected". The connection is
+    // closed on every exit.
     bool downloadFirmware();
 
     // Firmware files must be longer than this many bytes.
@@ -91,6 +99,9 @@ signals:
     void ProgressEvent(int xCurrentValue, int xTotalTime);
 
 private:
+    bool runDownload();
+    static MessageException disconnected(const Korvane::Utilities::KorvaneException& cause);
+
     QString path;
     std::uint16_t newVersion = 0;
     std::vector<std::uint8_t> firmwareData;

@@ -17,6 +17,8 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Firmware {
 
+using ::Korvane::Utilities::KorvaneException;
+
 namespace {
 
 constexpr std::uint32_t kSectorSize = FlashSectorImage::kSectorSize;
@@ -35,6 +37,21 @@ constexpr std::int32_t kWriteAttempts = 2;
 // The table takes boot break only some time after the restart has been acknowledged.
 constexpr std::chrono::milliseconds kBootBreakPause{200};
 constexpr std::uint8_t kStandbyStatus = 1;
+// Once every sector is verified, the final restart and status query get this many tries: a
+// lost answer there must not turn a programmed table into a failed update.
+constexpr int kStandbyTries = 3;
+
+// Adds " in sector n" to where a failure during programming happened.
+void locateInSector(KorvaneException& failure, std::uint16_t sector) {
+    const std::string inSector = (boost::format("in sector %1%") % sector).str();
+    failure.where = failure.where.empty() ? inSector : failure.where + " " + inSector;
+}
+
+OrbiZoException locatedFailure(std::int32_t code, const std::string& message, const char* command) {
+    OrbiZoException failure(code, message);
+    failure.where = command;
+    return failure;
+}
 
 }  // namespace
 
@@ -94,14 +111,24 @@ void OrbiZo3FirmwareHandle::programSector(std::uint16_t sector) {
     // Only what load checked and marked is programmed, and only once.
     std::uint32_t start = 0;
     if (!isPending(sector) || !image.hasSectorData(sector, start)) return;
+    try {
+        programAndVerify(sector, start);
+    } catch (KorvaneException& failure) {
+        locateInSector(failure, sector);
+        throw;
+    }
+    pendingSectors[sector] = false;
+}
 
+void OrbiZo3FirmwareHandle::programAndVerify(std::uint16_t sector, std::uint32_t start) {
     const auto flash = manager->flashGroup();
     flash->prepareSectors(sector, sector);
     flash->eraseSectors(sector, sector);
     std::uint32_t unused = 0;
     if (!flash->blankCheckSectors(sector, sector, unused))
-        throw OrbiZoException(ErrorCode::BlankCheckFailedInSector,
-                              (boost::format("Blankcheck failed in sector %1%.") % sector).str());
+        throw locatedFailure(ErrorCode::BlankCheckFailedInSector,
+                             (boost::format("Blankcheck failed in sector %1%.") % sector).str(),
+                             "u3");
 
     // The whole sector goes out, 0xFF where the file wrote nothing, so that the table's sum
     // over the sector can be compared with ours.
@@ -112,9 +139,8 @@ void OrbiZo3FirmwareHandle::programSector(std::uint16_t sector) {
 
     const std::uint32_t sum = std::accumulate(buffer.begin(), buffer.end(), std::uint32_t{0});
     if (flash->readChecksum(address, address + kSectorSize - 1) != sum)
-        throw OrbiZoException(ErrorCode::ChecksumErrorInSector,
-                              (boost::format("Checksum error in sector %1%.") % sector).str());
-    pendingSectors[sector] = false;
+        throw locatedFailure(ErrorCode::ChecksumErrorInSector,
+                             (boost::format("Checksum error in sector %1%.") % sector).str(), "u7");
 }
 
 std::size_t OrbiZo3FirmwareHandle::sectorCount() const {
@@ -122,9 +148,22 @@ std::size_t OrbiZo3FirmwareHandle::sectorCount() const {
 }
 
 void OrbiZo3FirmwareHandle::checkStandby() {
-    manager->miscGroup()->resetTable(true);
-    if (manager->infoGroup()->readStatus() != kStandbyStatus)
-        throw OrbiZoException(ErrorCode::NotInStandby, "Device not in standby mode");
+    for (int tried = 1;; ++tried) {
+        try {
+            manager->miscGroup()->resetTable(true);
+            if (manager->infoGroup()->readStatus() == kStandbyStatus) return;
+            throw locatedFailure(ErrorCode::NotInStandby, "Device not in standby mode", "a0");
+        } catch (KorvaneException& failure) {
+            // A table that has gone cannot confirm anything more; one that answers badly gets
+            // another restart.
+            if (tried < kStandbyTries && failure.code != ErrorCode::ConnectionLost) continue;
+            if (pendingSectors.none()) {
+                failure.where += failure.where.empty() ? "" : "; ";
+                failure.where += "all sectors were verified, the restart was not confirmed";
+            }
+            throw;
+        }
+    }
 }
 
 bool OrbiZo3FirmwareHandle::isPending(std::size_t sector) const {

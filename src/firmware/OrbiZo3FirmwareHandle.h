@@ -63,7 +63,9 @@ public:
     // Number of sectors of the image (15): the bound of the caller's sector loop.
     std::size_t sectorCount() const;
 
-    // Restarts the table (with the 1000 ms pause) and requires it to report standby.
+    // Restarts the table (with the 1000 ms pause) and requires it to report standby. Tries the
+    // restart and the query up to three times, except on a table that is gone; the failure
+    // then says in `where` that all sectors were verified when they were.
     void checkStandby();
 
     // Restart without waiting, 200 ms pause, boot break with `mode`.
@@ -79,6 +81,9 @@ public:
     std::uint32_t readSectorSum(std::uint16_t sector);
 
 private:
+    // The steps of programSector for a sector with data whose image starts at `start`.
+    void programAndVerify(std::uint16_t sector, std::uint32_t start);
+
     boost::shared_ptr<Communication::OrbiTableComManager> manager;
     FlashSectorImage image;
     boost::dynamic_bitset<> pendingSectors;

@@ -21,6 +21,11 @@ void* HandleTable::add(std::shared_ptr<Win32Object> object) {
     return reinterpret_cast<void*>(value);
 }
 
+std::size_t HandleTable::size() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return objects.size();
+}
+
 std::shared_ptr<Win32Object> HandleTable::lookup(const void* handle) {
     std::lock_guard<std::mutex> lock(mutex);
     auto it = objects.find(reinterpret_cast<std::uintptr_t>(handle));

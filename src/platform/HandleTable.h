@@ -35,6 +35,9 @@ public:
     // its release(). False (nothing changed) otherwise.
     bool close(const void* handle, std::initializer_list<Win32ObjectKind> kinds);
 
+    // Handles open now, of every kind: what a leak shows in.
+    std::size_t size();
+
 private:
     HandleTable() = default;
     std::shared_ptr<Win32Object> lookup(const void* handle);

@@ -43,6 +43,7 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_IO_PENDING, L"Overlapped I/O operation is in progress.\r\n"},
     {ERROR_INVALID_FLAGS, L"Invalid flags.\r\n"},
     {ERROR_DEVICE_NOT_CONNECTED, L"The device is not connected.\r\n"},
+    {ERROR_PRIVILEGE_NOT_HELD, L"A required privilege is not held by the client.\r\n"},
     {ERROR_INVALID_WINDOW_HANDLE, L"Invalid window handle.\r\n"},
     {ERROR_CANNOT_FIND_WND_CLASS, L"Cannot find window class.\r\n"},
     {ERROR_CLASS_ALREADY_EXISTS, L"Class already exists.\r\n"},

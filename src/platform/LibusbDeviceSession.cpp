@@ -39,6 +39,8 @@ std::vector<std::uint8_t> interfaceEndpoints(libusb_device* device) {
 UsbError openAndClaim(libusb_device* device, libusb_device_handle*& handle) {
     const int opened = libusb_open(device, &handle);
     if (opened == LIBUSB_ERROR_NO_DEVICE) return ERROR_FILE_NOT_FOUND;
+    // The device node is not the user's (no udev rule); not the same as a table held elsewhere.
+    if (opened == LIBUSB_ERROR_ACCESS) return ERROR_PRIVILEGE_NOT_HELD;
     if (opened != LIBUSB_SUCCESS) return win32ErrorFromLibusb(opened);
     // Platforms without kernel drivers say "not supported"; nothing to detach there.
     libusb_set_auto_detach_kernel_driver(handle, 1);

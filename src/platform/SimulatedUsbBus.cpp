@@ -88,6 +88,7 @@ UsbError SimulatedUsbBus::open(const std::string& instanceId,
         auto it = state->find(instanceId);
         if (it == state->devices.end()) return ERROR_FILE_NOT_FOUND;
         if (!it->holder.expired()) return ERROR_ACCESS_DENIED;
+        if (const UsbError refused = it->device->openFault()) return refused;
         device = it->device;
         connection = std::make_shared<SimulatedUsbConnection>(device);
         it->holder = connection;

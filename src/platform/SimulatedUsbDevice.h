@@ -59,6 +59,10 @@ public:
     // not called. For fault injection; the default never fails.
     virtual UsbError inTransferFault(std::uint8_t /*endpoint*/) { return 0; }
 
+    // Asked when a session is to be opened: a Win32 error code other than ERROR_SUCCESS (0)
+    // refuses the open with it (ERROR_PRIVILEGE_NOT_HELD: a device the user may not open).
+    virtual UsbError openFault() const { return 0; }
+
     // A session opened / closed the device (the serial converter resets its state on open).
     virtual void sessionOpened() {}
     virtual void sessionClosed() {}

@@ -44,10 +44,11 @@ typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
 
 // Only device interface paths of present USB devices can be opened (see the SetupAPI device
 // paths): ERROR_FILE_NOT_FOUND for anything else or a device that is gone, ERROR_ACCESS_DENIED
-// when another handle (or program) holds the device. Access, share, disposition and flags are
-// accepted as given; every device handle supports overlapped WinUSB transfers. CloseHandle on
-// the handle cancels what is pending on the device and releases it, also when WinUsb_Free was
-// never called.
+// when another handle (or program) holds the device, ERROR_PRIVILEGE_NOT_HELD when the user may
+// not open it at all (on Linux: the device node is not the user's). Access, share, disposition and
+// flags are accepted as given; every device handle supports overlapped WinUSB transfers.
+// CloseHandle on the handle cancels what is pending on the device and releases it, also when
+// WinUsb_Free was never called.
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);

@@ -16,6 +16,7 @@ namespace {
 constexpr Platform::UsbError kSuccess = 0;
 constexpr Platform::UsbError kInvalidParameter = 87;      // ERROR_INVALID_PARAMETER
 constexpr Platform::UsbError kDeviceNotConnected = 1167;  // ERROR_DEVICE_NOT_CONNECTED
+constexpr Platform::UsbError kPrivilegeNotHeld = 1314;    // ERROR_PRIVILEGE_NOT_HELD
 // A line longer than any command is noise; the table forgets it.
 constexpr std::size_t kMaxLine = 1100;
 
@@ -145,6 +146,16 @@ void SimulatedTable::clearFaults() {
     converter.clearFaults();
     commandsBeforeUnplug = -1;
     powerLoss = PowerLoss();
+}
+
+void SimulatedTable::refuseAccess(bool refuse) {
+    std::lock_guard<std::mutex> lock(mutex);
+    accessRefused = refuse;
+}
+
+Platform::UsbError SimulatedTable::openFault() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return accessRefused ? kPrivilegeNotHeld : kSuccess;
 }
 
 void SimulatedTable::setTiming(const TimingModel& timing) {

@@ -87,6 +87,8 @@ public:
     // clearFaults ends it.
     void refuseLatencyTimer(bool refuse = true);
     void clearFaults();
+    // Opens are refused as to a user without permission for the device (until called with false).
+    void refuseAccess(bool refuse);
 
     // --- Timing ---
     void setTiming(const TimingModel& model);
@@ -113,6 +115,7 @@ public:
                                const std::vector<std::uint8_t>& data) override;
     void bulkIn(std::uint8_t endpoint, std::uint32_t maxLength, InReply reply) override;
     void cancelIn(std::uint8_t endpoint) override;
+    Platform::UsbError openFault() const override;
     void sessionOpened() override;
     void sessionClosed() override;
 
@@ -152,6 +155,7 @@ private:
     WireTranscript wire;
     std::deque<PendingRead> reads;
     bool powered = true;
+    bool accessRefused = false;
     bool unplugPending = false;
     bool stopping = false;
     long commandsBeforeUnplug = -1;

@@ -40,6 +40,7 @@ bool CPnPNotificator::start(HINSTANCE newInstance, CPnPNotifyHandler* newHandler
     if (newInstance == nullptr || newHandler == nullptr) return false;
     CriticalSectionGuard guard(lock);
     bool windowUp = false;
+    bool signalled = false;
     if (!started) {
         instance = newInstance;
         handler = newHandler;
@@ -49,11 +50,15 @@ bool CPnPNotificator::start(HINSTANCE newInstance, CPnPNotifyHandler* newHandler
         if (thread != nullptr && startupEvent != nullptr) {
             // The thread signals also when it could not make its window; only a window that is
             // up counts as started.
-            windowUp = WaitForSingleObject(startupEvent, kStartupWaitMs) == WAIT_OBJECT_0 &&
-                       window != nullptr;
+            signalled = WaitForSingleObject(startupEvent, kStartupWaitMs) == WAIT_OBJECT_0;
+            windowUp = signalled && window != nullptr;
         }
-        if (startupEvent != nullptr) CloseHandle(startupEvent);
-        startupEvent = nullptr;
+        // A thread that has not signalled yet still will: its event stays until stop has seen
+        // the thread end.
+        if (startupEvent != nullptr && (signalled || thread == nullptr)) {
+            CloseHandle(startupEvent);
+            startupEvent = nullptr;
+        }
     }
     started = true;
     return windowUp;
@@ -69,6 +74,12 @@ void CPnPNotificator::runThread() {
     const bool haveWindow = createWindow();
     SetEvent(startupEvent);
     if (!haveWindow) return;
+    {
+        // A stop that came before the window was up could not close it; close it now.
+        CriticalSectionGuard guard(lock);
+        windowReady = true;
+        if (stopRequested) PostMessageW(window, WM_CLOSE, 0, 0);
+    }
 
     MSG message;
     for (;;) {
@@ -77,7 +88,9 @@ void CPnPNotificator::runThread() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    CriticalSectionGuard guard(lock);
     window = nullptr;
+    windowReady = false;
     UnregisterClassW(kWindowClassName, instance);
 }
 
@@ -138,16 +151,31 @@ bool CPnPNotificator::registerInterface(const GUID& classGuid) {
 }
 
 bool CPnPNotificator::stop() {
-    CriticalSectionGuard guard(lock);
-    bool ended = true;
-    if (started) {
-        if (thread != nullptr) {
-            if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-            ended = WaitForSingleObject(thread, kStopWaitMs) == WAIT_OBJECT_0;
-            CloseHandle(thread);
+    HANDLE ending = nullptr;
+    {
+        CriticalSectionGuard guard(lock);
+        if (started && thread != nullptr) {
+            stopRequested = true;
+            if (windowReady) PostMessageW(window, WM_CLOSE, 0, 0);
+            ending = thread;
             thread = nullptr;
         }
         started = false;
+    }
+    // Waited for outside the lock, which the thread takes on its way in and out. The thread
+    // uses this object and the handler until it ends, so a thread that is late is waited for
+    // to the end; the result still says whether it ended within the 10 s.
+    bool ended = true;
+    if (ending != nullptr) {
+        ended = WaitForSingleObject(ending, kStopWaitMs) == WAIT_OBJECT_0;
+        if (!ended) WaitForSingleObject(ending, INFINITE);
+        CloseHandle(ending);
+    }
+    CriticalSectionGuard guard(lock);
+    stopRequested = false;
+    if (startupEvent != nullptr) {
+        CloseHandle(startupEvent);
+        startupEvent = nullptr;
     }
     removeRegistrations();
     return ended;

@@ -30,9 +30,10 @@ public:
     // while started and with a window; true when registered.
     bool registerInterface(const GUID& classGuid);
 
-    // Closes the window (WM_CLOSE), waits up to 10 s for the thread to end and removes every
-    // registration. true when the thread ended in time or nothing was running; a thread that
-    // does not end in time is left running.
+    // Closes the window (WM_CLOSE; a thread whose window is not up yet closes it itself), waits
+    // for the thread to end and removes every registration. true when the thread ended within
+    // 10 s or nothing was running; a later thread is still waited for, since it uses this object
+    // and the handler until it ends.
     bool stop();
 
     virtual LRESULT windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,8 +51,9 @@ private:
     bool createWindow();
     void removeRegistrations();
 
-    // Guards every field below. The notification thread does not take it: it sets the window
-    // handle before signalling the start-up event and clears it after its loop has ended.
+    // Guards every field below. The notification thread sets the window handle before
+    // signalling the start-up event; it takes the lock only after that signal (start holds it
+    // while waiting) and when its loop has ended.
     CRITICAL_SECTION lock;
     bool started = false;
     std::forward_list<Registration> registrations;  // newest first
@@ -59,7 +61,9 @@ private:
     CPnPNotifyHandler* handler = nullptr;
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
-    HANDLE startupEvent = nullptr;  // exists only during start
+    HANDLE startupEvent = nullptr;  // from start until the thread has signalled it
+    bool windowReady = false;       // the thread's window is up and its loop about to run
+    bool stopRequested = false;     // stop has begun: a window that comes up late closes itself
 };
 
 }  // namespace USB

@@ -26,6 +26,7 @@ constexpr std::int32_t kPurgeAttempts = 10;
 constexpr std::int32_t kMinimumReadAttempts = 5;
 constexpr std::uint8_t kLatencyTimerRequest = 9;
 constexpr int kLogWarning = 2;
+constexpr int kDiscardReads = 64;
 
 // The converter's start-up requests: vendor requests to the device, index 0, no data stage.
 struct ConverterRequest {
@@ -81,6 +82,24 @@ void SerialUSB::purgeInput() {
     receivePackets(attempts, true);
     available = 0;
     readPosition = 0;
+}
+
+void SerialUSB::discardInput() {
+    requireOpen();
+    available = 0;
+    readPosition = 0;
+    for (int read = 0; read < kDiscardReads; ++read) {
+        std::int32_t attempts = 1;
+        try {
+            receivePackets(attempts, true);
+        } catch (const OrbiZoException& e) {
+            if (e.code == ErrorCode::ConnectionLost) throw;
+        }
+        const bool gotData = available > 0;
+        available = 0;
+        readPosition = 0;
+        if (!gotData) return;
+    }
 }
 
 void SerialUSB::configure(std::uint8_t latencyTimerMs) {

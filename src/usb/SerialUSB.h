@@ -37,6 +37,10 @@ public:
     void close();
     // Reads what the table has queued (up to 10 empty attempts) and throws it away.
     void purgeInput();
+    // Drops what is buffered and reads on until a bulk read brings nothing (at most 64 reads),
+    // throwing that away too: the left-overs of a failed exchange. Only a lost connection
+    // is reported.
+    void discardInput();
     // Resets the converter, purges its buffers and sets divisor 52 and 8N1; then, unless
     // latencyTimerMs is kKeepConverterLatencyTimer, sets the latency timer (vendor request 9).
     // A failed latency request is logged and not an error: the converter keeps its own 16 ms.
@@ -49,7 +53,8 @@ public:
     // so a steady trickle never times out. Never throws for a time-out. Payload of the last
     // attempt that did not fit is handed out first by the next read.
     std::string read(std::uint32_t count, std::uint32_t timeoutMs);
-    // One bulk transfer of the bytes as they are; a failed or timed-out write is not reported.
+    // One bulk transfer of the bytes as they are. A timed-out write is not reported; one the
+    // device refuses throws "Connection to device lost".
     void write(const std::string& data);
     // The USB serial-number string; "Device not open" before the first open.
     std::string getSerialNumber();

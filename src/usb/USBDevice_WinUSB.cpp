@@ -1,10 +1,12 @@
 #include "usb/USBDevice_WinUSB.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include <boost/format.hpp>
 
+#include "usb/DeviceDiscovery.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/OrbiZoException.h"
 
@@ -66,6 +68,20 @@ bool isInUse(DWORD error) {
 
 [[noreturn]] void throwInUse() {
     throw OrbiZoException(ErrorCode::DeviceInUse, "Device already in use");
+}
+
+// What the USB host says when the user may not open the device at all (on Linux: no udev
+// rule gives the user the device node), as against one that someone else holds.
+bool isRefusedToUser(DWORD error) {
+    return error == ERROR_PRIVILEGE_NOT_HELD;
+}
+
+[[noreturn]] void throwAccessDenied() {
+    throw OrbiZoException(ErrorCode::DeviceAccessDenied, "No permission to open the device");
+}
+
+[[noreturn]] void throwConnectionLost() {
+    throw OrbiZoException(ErrorCode::ConnectionLost, "Connection to device lost");
 }
 
 // " Win32 Error (<code>) : '<system message>'", the message with its trailing line break.
@@ -141,6 +157,10 @@ void USBDevice_WinUSB::open() {
             record(error, "Device already in use");
             throwInUse();
         }
+        if (isRefusedToUser(error)) {
+            record(error, "No permission to open the device");
+            throwAccessDenied();
+        }
         record(kRecordedNotFound, "FAILED OpenPort: USB Device not found");
         return;
     }
@@ -188,6 +208,12 @@ void USBDevice_WinUSB::close() {
     static const UCHAR endpoints[] = {0x00, 0x82, 0x03, 0x84, 0x85};
     for (UCHAR endpoint : endpoints) WinUsb_AbortPipe(winUsbHandle, endpoint);
     for (UCHAR endpoint : endpoints) WinUsb_ResetPipe(winUsbHandle, endpoint);
+    // The interface handle goes with the file handle; keeping it would leave one behind for
+    // every connection.
+    if (winUsbHandle != nullptr) {
+        WinUsb_Free(winUsbHandle);
+        winUsbHandle = nullptr;
+    }
     if (hasFileHandle()) {
         CloseHandle(fileHandle);
         fileHandle = nullptr;
@@ -234,6 +260,7 @@ void USBDevice_WinUSB::receive(std::uint8_t pipe, std::vector<std::uint8_t>& buf
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
             record(error, "Receive: Failed ReadPipe");
+            if (isGone(error)) throwConnectionLost();
             if (pipe3 || length == 0) {
                 length = 0;
                 return;
@@ -250,7 +277,11 @@ void USBDevice_WinUSB::receive(std::uint8_t pipe, std::vector<std::uint8_t>& buf
     }
 
     ULONG received = 0;
-    length = completeTransfer(route, endpoint, FALSE, received) ? received : 0;
+    const DWORD outcome = completeTransfer(route, endpoint, FALSE, received);
+    length = outcome == ERROR_SUCCESS ? received : 0;
+    if (outcome != ERROR_SUCCESS && outcome != WAIT_TIMEOUT && isGone(outcome)) {
+        throwConnectionLost();
+    }
 }
 
 void USBDevice_WinUSB::send(std::uint8_t, const std::vector<std::uint8_t>& data) {
@@ -264,31 +295,63 @@ void USBDevice_WinUSB::send(std::uint8_t, const std::vector<std::uint8_t>& data)
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
             record(error, "FAILED Send: bulk transfer");
+            // Before a successful open there is nothing to lose; the first read shows it.
+            if (winUsbHandle != nullptr) throwConnectionLost();
             return;
         }
     }
-    completeTransfer(WriteRoute, kBulkOutEndpoint, TRUE, written);
+    // Only a write that does not complete in time is left to the answer's time-outs; one the
+    // device refuses leaves nothing to wait for.
+    const DWORD outcome = completeTransfer(WriteRoute, kBulkOutEndpoint, TRUE, written);
+    if (outcome != ERROR_SUCCESS && outcome != WAIT_TIMEOUT) throwConnectionLost();
 }
 
-bool USBDevice_WinUSB::completeTransfer(Route route, UCHAR endpoint, BOOL waitForResult,
-                                        ULONG& transferred) {
+bool USBDevice_WinUSB::isGone(DWORD error) const {
+    // Without a successful open there was no connection to lose.
+    if (winUsbHandle == nullptr) return false;
+    if (error == ERROR_DEVICE_NOT_CONNECTED) return true;
+    if (error == ERROR_OPERATION_ABORTED) return false;
+    return !pathPresent();
+}
+
+bool USBDevice_WinUSB::pathPresent() const {
+    const std::string path = narrowPath();
+    std::uint32_t vendorId = 0;
+    std::uint32_t productId = 0;
+    if (!parseVendorProduct(path, vendorId, productId)) return false;
+    for (const std::string& present : findDevicePaths(vendorId, productId)) {
+        if (present.size() == path.size() &&
+            std::equal(present.begin(), present.end(), path.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            }))
+            return true;
+    }
+    return false;
+}
+
+DWORD USBDevice_WinUSB::completeTransfer(Route route, UCHAR endpoint, BOOL waitForResult,
+                                         ULONG& transferred) {
     OVERLAPPED& pending = overlapped[route];
     const DWORD wait = WaitForSingleObject(pending.hEvent, kTransferTimeoutMs);
     if (wait != WAIT_OBJECT_0) {
         // Writes report their time-out with the text of reads.
+        DWORD error = WAIT_TIMEOUT;
         if (wait == WAIT_TIMEOUT) {
             record(kRecordedTimeout, "Receive: TIMEOUT");
         } else {
-            record(GetLastError(), std::string());
+            error = GetLastError();
+            record(error, std::string());
         }
         WinUsb_AbortPipe(winUsbHandle, endpoint);
-        return false;
+        return error;
     }
     if (!WinUsb_GetOverlappedResult(winUsbHandle, &pending, &transferred, waitForResult)) {
-        record(GetLastError(), std::string());
-        return false;
+        const DWORD error = GetLastError();
+        record(error, std::string());
+        return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error;
     }
-    return true;
+    return ERROR_SUCCESS;
 }
 
 std::string USBDevice_WinUSB::getSerialNumber() {
@@ -323,6 +386,10 @@ std::uint32_t USBDevice_WinUSB::abortPipe(std::uint8_t pipe) {
 }
 
 std::string USBDevice_WinUSB::getDevicePath() {
+    return narrowPath();
+}
+
+std::string USBDevice_WinUSB::narrowPath() const {
     std::string path;
     for (WCHAR c : devicePath) path += static_cast<char>(c);
     return path;

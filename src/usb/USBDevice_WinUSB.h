@@ -24,11 +24,12 @@ namespace USB {
 //
 // Most failures are not thrown but recorded (getLastErrorCode/getLastErrorText): a failed open
 // (code 1 for a path that names no device), a read or write that does not complete within
-// 1000 ms (code 2; a read then returns 0 bytes), a write that cannot be started. Thrown, as
-// OrbiZoException: "Device not open" (getSerialNumber without a WinUSB handle), "Device IO control
-// failed c: ..." (a control request whose data stage moved nothing), "Device read returned ..."
-// (a bulk read on a pipe other than 3 that cannot be started, e.g. after a failed open) and
-// DeviceInUse (open of a device that another program or handle holds).
+// 1000 ms (code 2; a read then returns 0 bytes). Thrown, as OrbiZoException: "Device not open"
+// (getSerialNumber without a WinUSB handle), "Device IO control failed c: ..." (a control request
+// whose data stage moved nothing), "Device read returned ..." (a bulk read on a pipe other than 3
+// that cannot be started, e.g. after a failed open), DeviceInUse (open of a device that another
+// program or handle holds), DeviceAccessDenied (open of a device the user may not use) and
+// ConnectionLost (a transfer on a table that is gone, or a write the device refuses).
 class USBDevice_WinUSB : public USBDevice, private boost::noncopyable {
 public:
     // Opens nothing; the path is the device interface path of one device, for this object's life.
@@ -36,15 +37,16 @@ public:
     ~USBDevice_WinUSB() override;
 
     void open() override;
-    // Aborts, then resets endpoints 0x00, 0x82, 0x03, 0x84 and 0x85 (failures ignored) and closes
-    // the file handle. The WinUSB interface handle keeps its value.
+    // Aborts, then resets endpoints 0x00, 0x82, 0x03, 0x84 and 0x85 (failures ignored), frees the
+    // WinUSB interface handle and closes the file handle.
     void close() override;
     // Waits 1 ms before every request. Does nothing before a successful open.
     void controlTransfer(std::uint8_t request, std::uint16_t value, std::uint16_t index,
                          bool deviceToHost, std::vector<std::uint8_t>& data) override;
     void receive(std::uint8_t pipe, std::vector<std::uint8_t>& buffer,
                  std::uint32_t& length) override;
-    // Always writes endpoint 0x02, whatever the pipe; failures and time-outs are recorded only.
+    // Always writes endpoint 0x02, whatever the pipe; a time-out is recorded only, a write the
+    // device refuses throws ConnectionLost.
     void send(std::uint8_t pipe, const std::vector<std::uint8_t>& data) override;
     // Empty when the device has no serial-number string.
     std::string getSerialNumber() override;
@@ -62,8 +64,14 @@ private:
     bool hasFileHandle() const;
     void queryInterface();
     // Waits up to 1000 ms for the transfer on the route's OVERLAPPED; aborts the endpoint when it
-    // does not complete. false when it did not complete successfully.
-    bool completeTransfer(Route route, UCHAR endpoint, BOOL waitForResult, ULONG& transferred);
+    // does not complete. ERROR_SUCCESS, WAIT_TIMEOUT when it did not complete in time, else the
+    // system error it failed with.
+    DWORD completeTransfer(Route route, UCHAR endpoint, BOOL waitForResult, ULONG& transferred);
+    // A transfer that failed with error means the table is gone: the host says it is not
+    // connected, or its path is no longer among the present devices.
+    bool isGone(DWORD error) const;
+    bool pathPresent() const;
+    std::string narrowPath() const;
     void record(DWORD code, const std::string& text);
 
     DWORD lastErrorCode;

@@ -105,6 +105,8 @@ void USBNotification_WinUSB::onDeviceChange(UINT /*message*/, WPARAM event, LPAR
     if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return;
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(record);
     if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return;
+    // Nothing past the header is read unless the record says it is there.
+    if (header->dbch_size < offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name)) return;
     const auto* deviceInterface = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
 
     const std::string devicePath = lowerCasedName(*deviceInterface);

@@ -10,16 +10,19 @@ namespace Korvane { namespace DeviceDriver { namespace OrbiZo { namespace ErrorC
 // Group 1: USB device access
 constexpr std::int32_t DeviceNotOpen = 0x0A001002;
 constexpr std::int32_t DeviceInUse = 0x0A001003;  // the table is held by another program
+constexpr std::int32_t DeviceAccessDenied = 0x0A001004;  // the user may not open the table
 constexpr std::int32_t DeviceIoControlFailed = 0x0A001005;
 constexpr std::int32_t DeviceReadFailed = 0x0A001006;
 
 // Group 2: device communication (link, line protocol, command groups, hex text)
 constexpr std::int32_t ConnectionNotEstablished = 0x0A002000;
+constexpr std::int32_t ConnectionLost = 0x0A002001;  // the table went away under an open link
 constexpr std::int32_t ReadTimeout = 0x0A002002;
 constexpr std::int32_t LastPacketOneByte = 0x0A002003;
 constexpr std::int32_t StatusEmpty = 0x0A002004;
 constexpr std::int32_t OddHexDigits = 0x0A002005;
 constexpr std::int32_t CommunicationError = 0x0A002006;
+constexpr std::int32_t RawReadTooLong = 0x0A002007;
 constexpr std::int32_t DeviceBusy = 0x0A002010;
 constexpr std::int32_t InvalidCommand = 0x0A002011;
 constexpr std::int32_t UnknownAcknowledge = 0x0A002012;

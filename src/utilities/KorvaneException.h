@@ -13,6 +13,14 @@ public:
     KorvaneException(std::int32_t code, const std::string& message);
 
     std::int32_t code;
+    // Where the failure happened, filled in by the layers it passes ("u9 in sector 8"); empty
+    // when nobody said. Kept apart from the message so that the message stays the known text.
+    std::string where;
+
+    // The message, followed by ", <where>" when the place is known.
+    std::string describe() const;
 };
 
+// describe() of a KorvaneException, what() of any other exception.
+std::string describeFailure(const std::exception& failure);
 }}  // namespace Korvane::Utilities

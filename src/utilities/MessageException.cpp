@@ -13,4 +13,6 @@ MessageException::MessageException(const QString& title, const QString& text,
       detail(QString("%1 (0x%2)")
                  .arg(QString::fromLocal8Bit(cause.what()),
                       QString::number(static_cast<std::uint32_t>(cause.code), 16))),
-      code(cause.code) {}
+      code(cause.code) {
+    if (!cause.where.empty()) detail += ", " + QString::fromLocal8Bit(cause.where.c_str());
+}

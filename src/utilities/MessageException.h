@@ -12,7 +12,8 @@ class KorvaneException;
 class MessageException {
 public:
     MessageException(const QString& title, const QString& text);
-    // detail becomes "<cause what()> (0x<cause code, lower-case hex>)".
+    // detail becomes "<cause what()> (0x<cause code, lower-case hex>)", followed by
+    // ", <cause where>" when the cause says where it happened.
     MessageException(const QString& title, const QString& text,
                      const Korvane::Utilities::KorvaneException& cause);
 

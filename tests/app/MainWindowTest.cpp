@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
@@ -77,7 +78,9 @@ TEST_F(WindowTest, CancellingAnyConfirmationStartsNothing) {
         EXPECT_TRUE(action("E&xit")->isEnabled());
         EXPECT_TRUE(action("&About")->isEnabled());
     }
-    QTest::qWait(50);
+    // Whatever the finished threads sent is queued by now: deliver it, then look.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(signalLog->progress.empty());
     EXPECT_EQ(commandsBefore, table->commandCount()) << "the table was spoken to";
 }
@@ -145,7 +148,9 @@ TEST_F(WindowTest, DeviceFaultEndsInOneRedLineAndTheErrorBox) {
     button("mPushButtonUpdate")->click();
     ASSERT_TRUE(waitForUpdateEnd());
     ASSERT_TRUE(answerer.waitForBoxes(4));
-    QTest::qWait(50);
+    // Whatever the finished threads sent is queued by now: deliver it, then look.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 
     ASSERT_EQ(1u, signalLog->errors.size());
     EXPECT_TRUE(signalLog->successes.empty());

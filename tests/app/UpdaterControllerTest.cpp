@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <chrono>
 #include <functional>
 #include <stdexcept>
@@ -100,7 +101,9 @@ TEST_F(UpdaterControllerTest, FailedIdentificationIsShownAndKeepsTheTableSelecte
 
     plugTable("OZ3T000027");
     QThreadPool::globalInstance()->waitForDone();
-    QTest::qWait(50);
+    // Whatever the finished threads sent is queued by now: deliver it, then look.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(log->arrivals.empty());
     table->unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return log->departures == 1; }, kDeadlineMs));
@@ -180,7 +183,9 @@ TEST_F(UpdaterControllerTest, EveryWorkerFailureIsOneError) {
         controller->setFirmwareData(c.firmware);
         controller->startUpdate(false);
         ASSERT_TRUE(waitForUpdateEnd());
-        QTest::qWait(20);
+        // Whatever the finished threads sent is queued by now: deliver it, then look.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
         ASSERT_EQ(1u, log->errors.size());
         EXPECT_EQ(c.error, log->errors[0]);
         EXPECT_TRUE(log->successes.empty());

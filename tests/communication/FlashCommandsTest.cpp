@@ -144,6 +144,8 @@ TEST_F(FlashCommands, ArgumentChecksSendNothing) {
          "No data to send", ErrorCode::WriteFlashInvalidArgument},
         {"flash write of 8193", [](auto& f) { f.writeFlash(Bytes(8193), 0x4000, 2); },
          "Data are not in same sector", ErrorCode::WriteFlashInvalidArgument},
+        {"flash write of 768", [](auto& f) { f.writeFlash(Bytes(768), 0x4000, 2); },
+         "Data length 768 is not a multiple of 512", ErrorCode::WriteFlashInvalidArgument},
         {"unlock 3", [](auto& f) { f.unlockBlock(3); }, "Invalid block", ErrorCode::InvalidBlock},
         {"unlock -1", [](auto& f) { f.unlockBlock(-1); }, "Invalid block", ErrorCode::InvalidBlock},
     };

@@ -145,14 +145,13 @@ TEST_F(LineProtocol, DataBlockLongerThanExpectedIsReadToItsEnd) {
     EXPECT_EQ(second.responseText(), "0042");
 }
 
-TEST_F(LineProtocol, ShortAnswerLeavesChecksumAndCrInResponse) {
-    const std::string line = answer(":!a2012345");
-    table->queueAnswer(line);
+TEST_F(LineProtocol, ShortAnswerKeepsChecksumAndCrOutOfResponse) {
+    table->queueAnswer(answer(":!a2012345"));
     OrbiTableComCommand command('a', '2', 10);
     comm->transact(command);
-    EXPECT_EQ(command.responseText(), line.substr(5));  // 5 data, 2 checksum digits, CR
+    EXPECT_EQ(command.responseText(), "12345");
     const auto e = thrownBy([&] { command.checkAnswer(); });
-    EXPECT_STREQ(e.what(), "Zo communication response a2: 8/10");
+    EXPECT_STREQ(e.what(), "Zo communication response a2: 5/10");
 }
 
 struct BrokenLine {
@@ -171,6 +170,11 @@ TEST_F(LineProtocol, BrokenLinesAreRefused) {
         {"no CR", ":!a000ab", "Missing CR", ErrorCode::InvalidAnswerFrame},
         {"checksum", ":!a000ff\r", "Checksum not valid", ErrorCode::ChecksumNotValid},
         {"error character", answer(":!a0*"), "Invalid error byte (*)",
+         ErrorCode::InvalidAnswerFrame},
+        // A table that keeps sending is given up on after 4096 bytes, not read to its end.
+        {"stream without colon", std::string(5000, 'x') + answer(":!a00"), "Missing ':'",
+         ErrorCode::InvalidAnswerFrame},
+        {"stream without CR", ":!a00" + std::string(5000, '1') + "\r", "Missing CR",
          ErrorCode::InvalidAnswerFrame},
     };
     for (const BrokenLine& c : cases) {
@@ -220,6 +224,29 @@ TEST_F(LineProtocol, RefusedCommandIsSentAgainAfterTheRetryDelay) {
         EXPECT_EQ(e.code, c.code);
         EXPECT_EQ(sent().size(), 2u);
     }
+}
+
+TEST_F(LineProtocol, LeftOversOfAFailedTryAreNotTakenForTheNextAnswer) {
+    // The refusal comes with a stale answer behind it; the second try must read its own.
+    table->queueAnswer(answer(":&y3") + answer(":$y30aaaa"));
+    table->queueAnswer(answer(":$y30bbbb"));
+    OrbiTableComCommand command('y', '3', 4);
+    command.attempts = 2;
+    command.retryDelay = 0;
+    comm->execute(command);
+    EXPECT_EQ(sent().size(), 2u);
+    EXPECT_EQ(command.responseText(), "bbbb");
+}
+
+TEST_F(LineProtocol, TableThatIsGoneEndsTheCommandAtOnce) {
+    Platform::SimulatedUsbBus::instance().unplug(table->instanceId());
+    OrbiTableComCommand command('u', '9', 0);
+    command.attempts = 3;
+    const auto e = thrownBy([&] { comm->execute(command); });
+    EXPECT_STREQ(e.what(), "Connection to device lost");
+    EXPECT_EQ(e.code, ErrorCode::ConnectionLost);
+    EXPECT_EQ(e.where, "u9");
+    EXPECT_EQ(command.attempts, 3);
 }
 
 TEST_F(LineProtocol, DefaultRecordIsTriedOnce) {

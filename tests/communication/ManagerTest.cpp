@@ -122,6 +122,16 @@ TEST_F(Manager, RawLineWriteAndRead) {
     EXPECT_EQ(props->getValue<std::string>("44441"), statusAnswer.substr(6));
 }
 
+TEST_F(Manager, RawReadCountIsCappedAtTheReceiveBuffer) {
+    open("0106");
+    props->setValue<unsigned int>("44442", 131072);
+    EXPECT_EQ(props->getValue<std::string>("44441"), "");
+    props->setValue<unsigned int>("44442", 131073);
+    const auto e = thrownBy([&] { props->getValue<std::string>("44441"); });
+    EXPECT_EQ(e.code, ErrorCode::RawReadTooLong);
+    EXPECT_STREQ(e.what(), "Raw read of 131073 bytes exceeds 131072 bytes");
+}
+
 TEST_F(Manager, BufferReadFillsItsResults) {
     open("0107");
     table->answerCode("y3", answer(":$y300002"));

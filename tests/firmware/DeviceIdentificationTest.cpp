@@ -63,6 +63,17 @@ TEST_F(DeviceIdentification, NoSelectedTableFailsBeforeAnyDeviceAccess) {
     EXPECT_THROW(updater.downloadFirmware(), MessageException);
 }
 
+TEST_F(DeviceIdentification, TableTheUserMayNotOpenSaysHowToGetAccess) {
+    table->refuseAccess(true);
+    const Message m = failureOf(path);
+    EXPECT_EQ(m.title, "No permission to use this OrbiZo3");
+    EXPECT_TRUE(m.text.contains("udev rule")) << m.text.toStdString();
+    EXPECT_TRUE(m.detail.endsWith("(0xa001004)")) << m.detail.toStdString();
+    table->refuseAccess(false);
+    DeviceConnection connection(path);
+    EXPECT_NO_THROW(OrbiZo3FWUpdater::readDeviceInfo(connection));
+}
+
 TEST_F(DeviceIdentification, TableHeldByAnotherConnectionIsInUse) {
     DeviceConnection holder(path);
     ASSERT_TRUE(holder.manager());
@@ -93,7 +104,7 @@ TEST_F(DeviceIdentification, FailedVersionQueryCannotGetTheVersion) {
     const Message m = failureOf(path);
     EXPECT_EQ(m.title, "Can't get Firmware version");
     EXPECT_EQ(m.text, kReconnect);
-    EXPECT_TRUE(m.detail.endsWith("(0xa002006)")) << m.detail.toStdString();
+    EXPECT_TRUE(m.detail.endsWith("(0xa002006), a1")) << m.detail.toStdString();
 }
 
 TEST(DeviceInfoText, MinorVersionHasTwoDigits) {

@@ -225,7 +225,72 @@ TEST_F(FirmwareDownload, TableNotInStandbyAfterTheFinalRestart) {
     const OrbiZoException e = refusal(firmwareFor({4}));
     EXPECT_EQ(e.code, 0x0A003084);
     EXPECT_STREQ(e.what(), "Device not in standby mode");
+    EXPECT_EQ(e.where, "a0; all sectors were verified, the restart was not confirmed");
     EXPECT_EQ(erasedSectors(), std::vector<int>{4});
+    const std::vector<std::string> sent = commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "r"), 4);  // into the bootloader, 3 restarts
+}
+
+struct LocatedFailure {
+    const char* name;
+    std::vector<Fault> faults;
+    const char* message;
+    const char* where;
+};
+
+TEST_F(FirmwareDownload, FailuresNameTheirCommandAndSector) {
+    const LocatedFailure cases[] = {
+        {"checksum",
+         {Fault::deviceError("u1", 0, 17)},
+         "Checksum error in sector 5.",
+         "u7 in sector 5"},
+        {"blank check",
+         {Fault::deviceError("u2", 0, 2)},
+         "Blankcheck failed in sector 5.",
+         "u3 in sector 5"},
+        {"device error",
+         {Fault::deviceError("u2", 7)},
+         "Can't erase sector: sector locked (7)",
+         "u2 in sector 4"},
+        // Both tries of the first RAM write of sector 8 go unanswered.
+        {"RAM write",
+         {Fault::drop("u9", 129), Fault::drop("u9", 130)},
+         "Unknown acknowledge",
+         "u9 in sector 8"},
+        {"boot break", {Fault::nak("o0")}, "Invalid command (NAK)", "o0"},
+    };
+    for (const LocatedFailure& c : cases) {
+        SCOPED_TRACE(c.name);
+        table->clearFaults();
+        for (const Fault& fault : c.faults) table->inject(fault);
+        const OrbiZoException e = refusal(embeddedFirmware());
+        EXPECT_STREQ(e.what(), c.message);
+        EXPECT_EQ(e.where, c.where);
+    }
+}
+
+TEST_F(FirmwareDownload, LostAnswersAfterTheLastSectorDoNotFailAProgrammedTable) {
+    const std::vector<Fault> cases[] = {
+        {Fault::drop("r", 2)},
+        {Fault::wrongChecksum("a0")},
+        {Fault::drop("r", 2), Fault::drop("r", 3)},
+    };
+    for (const std::vector<Fault>& faults : cases) {
+        table->clearFaults();
+        for (const Fault& fault : faults) table->inject(fault);
+        updater.setFirmwareData(embeddedFirmware());
+        EXPECT_TRUE(updater.downloadFirmware());
+        EXPECT_EQ(table->firmwareVersion(), 0x0109);
+    }
+
+    // Silent at every try: reported, but as a table whose sectors were all verified.
+    table->clearFaults();
+    table->inject(Fault::drop("r", 2));
+    table->inject(Fault::drop("r", 3));
+    table->inject(Fault::drop("r", 4));
+    const OrbiZoException e = refusal(embeddedFirmware());
+    EXPECT_STREQ(e.what(), "Unknown acknowledge");
+    EXPECT_EQ(e.where, "r; all sectors were verified, the restart was not confirmed");
 }
 
 TEST_F(FirmwareDownload, TableThatRefusesTheLatencyTimerIsStillUpdated) {
@@ -243,8 +308,13 @@ TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecov
     bool completed = false;
     try {
         completed = updater.downloadFirmware();
-    } catch (const std::exception&) {
+    } catch (const MessageException& e) {
         ++failures;
+        // Reported as the disconnect it is, at the command and sector it hit.
+        EXPECT_EQ(e.title, "OrbiZo3 disconnected");
+        EXPECT_TRUE(e.detail.startsWith("Connection to device lost (0xa002001), u"))
+            << e.detail.toStdString();
+        EXPECT_TRUE(e.detail.endsWith(" in sector 6")) << e.detail.toStdString();
     }
     EXPECT_EQ(failures, 1);
     EXPECT_FALSE(completed);

@@ -76,30 +76,58 @@ TEST_F(FaultInjection, RejectedCommandIsNotCarriedOut) {
     EXPECT_EQ(wire->command("u044"), answerLine("$u07")) << "block 0 still locked";
 }
 
-TEST_F(FaultInjection, DelayedAnswerArrivesAfterAnEmptyRead) {
-    table->inject(Fault::delayed("a0", milliseconds(60)));
-    ASSERT_EQ(wire->write(commandLine("a0")), 0u);
-    EXPECT_EQ(hexBytes(wire->readRaw()), "0160") << "nothing yet";
-    EXPECT_EQ(wire->readLines(1, milliseconds(2000)), answerLine("$a00010000"));
+// What the table sent, one transcript record per piece, with the time each left.
+std::vector<Korvane::Simulator::WireRecord> sentByTable(
+    const Korvane::Simulator::SimulatedTable& t) {
+    std::vector<Korvane::Simulator::WireRecord> pieces;
+    for (const auto& record : t.transcript()) {
+        if (record.direction == Korvane::Simulator::WireRecord::Direction::FromTable)
+            pieces.push_back(record);
+    }
+    return pieces;
 }
 
-TEST_F(FaultInjection, SplitAnswerComesInTwoReads) {
+// The transcript says when the answer left; no read has to land inside the delay for that.
+TEST_F(FaultInjection, DelayedAnswerLeavesItsDelayAfterTheCommand) {
+    table->inject(Fault::delayed("a0", milliseconds(60)));
+    table->clearTranscript();
+    ASSERT_EQ(wire->write(commandLine("a0")), 0u);
+    EXPECT_EQ(wire->readLines(1, milliseconds(5000)), answerLine("$a00010000"));
+    const auto records = table->transcript();
+    ASSERT_GE(records.size(), 2u);
+    ASSERT_EQ(records.front().direction, Korvane::Simulator::WireRecord::Direction::ToTable);
+    const auto answer = sentByTable(*table);
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_GE(answer[0].seconds - records.front().seconds, 0.060);
+}
+
+TEST_F(FaultInjection, SplitAnswerLeavesInTwoPieces) {
     table->inject(Fault::split("a1", 5, milliseconds(60)));
+    table->clearTranscript();
     ASSERT_EQ(wire->write(commandLine("a1")), 0u);
     const std::string full = answerLine(
         "$a10"
         "0003"
         "0107"
         "12");
-    EXPECT_EQ(payloadOf(wire->readRaw()), full.substr(0, 5));
-    EXPECT_EQ(wire->readLines(1, milliseconds(2000)), full.substr(5));
+    EXPECT_EQ(wire->readLines(1, milliseconds(5000)), full);
+    const auto pieces = sentByTable(*table);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_EQ(pieces[0].bytes, full.substr(0, 5));
+    EXPECT_EQ(pieces[1].bytes, full.substr(5));
+    EXPECT_GE(pieces[1].seconds - pieces[0].seconds, 0.060);
 }
 
 TEST_F(FaultInjection, SplitAnswerStillComesBeforeItsCompletionLine) {
     table->inject(Fault::split("r", 3, milliseconds(60)));
+    table->clearTranscript();
     ASSERT_EQ(wire->write(commandLine("r")), 0u);
-    EXPECT_EQ(payloadOf(wire->readRaw()), ":!r");
-    EXPECT_EQ(wire->readLines(2, milliseconds(2000)), "003\r" + answerLine("$r0"));
+    EXPECT_EQ(wire->readLines(2, milliseconds(5000)), ":!r003\r" + answerLine("$r0"));
+    const auto pieces = sentByTable(*table);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].bytes, ":!r");
+    EXPECT_EQ(pieces[1].bytes, "003\r");
+    EXPECT_LE(pieces[1].seconds, pieces[2].seconds);
 }
 
 TEST_F(FaultInjection, OneByteLastPacket) {

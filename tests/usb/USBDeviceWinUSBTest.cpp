@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+#include <utility>
+
 #include "ScriptedTableFixture.h"
+#include "platform/HandleTable.h"
+#include "platform/SimulatedUsbBus.h"
 #include "usb/USBDevice_WinUSB.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/OrbiZoException.h"
@@ -193,6 +198,50 @@ TEST_F(USBDeviceWinUSBTest, SecondHolderIsToldTheDeviceIsInUse) {
     first.close();
     EXPECT_NO_THROW(second.open());
     EXPECT_EQ(kSerial, second.getSerialNumber());
+}
+
+TEST_F(USBDeviceWinUSBTest, OpenCloseCyclesLeaveNoHandleBehind) {
+    USBDevice_WinUSB usb(path);
+    const std::size_t before = Korvane::Platform::HandleTable::instance().size();
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        usb.open();
+        usb.close();
+    }
+    EXPECT_EQ(before, Korvane::Platform::HandleTable::instance().size());
+    EXPECT_EQ(1000, device->sessionsClosed());
+}
+
+// A table that goes away under an open device: every transfer says so at once.
+TEST_F(USBDeviceWinUSBTest, TransfersOfAnUnpluggedTableReportTheConnectionLost) {
+    USBDevice_WinUSB usb(path);
+    usb.open();
+    Korvane::Platform::SimulatedUsbBus::instance().unplug(kSerial);
+    const std::vector<std::pair<const char*, std::function<void()>>> transfers = {
+        {"receive", [&] { receive(usb); }},
+        {"send", [&] { usb.send(2, bytes(";a034\r")); }},
+    };
+    for (const auto& transfer : transfers) {
+        SCOPED_TRACE(transfer.first);
+        try {
+            transfer.second();
+            ADD_FAILURE() << "nothing thrown";
+        } catch (const OrbiZoException& e) {
+            EXPECT_EQ(ErrorCode::ConnectionLost, e.code);
+            EXPECT_STREQ("Connection to device lost", e.what());
+        }
+    }
+}
+
+TEST_F(USBDeviceWinUSBTest, SendTheDeviceRefusesReportsTheConnectionLost) {
+    USBDevice_WinUSB usb(path);
+    usb.open();
+    device->failNextBulk(1);
+    try {
+        usb.send(2, bytes("x"));
+        FAIL() << "a refused write passed";
+    } catch (const OrbiZoException& e) {
+        EXPECT_EQ(ErrorCode::ConnectionLost, e.code);
+    }
 }
 
 TEST_F(USBDeviceWinUSBTest, OpenTwiceKeepsOneSession) {

@@ -244,6 +244,17 @@ TEST_F(DeviceChangeTest, MissingRecordIsIgnored) {
     EXPECT_TRUE(recorder.snapshot().empty());
 }
 
+TEST_F(DeviceChangeTest, RecordTooShortForItsClassIsIgnored) {
+    // Only the header is there: neither the class nor the name may be read.
+    std::vector<unsigned char> bytes(sizeof(DEV_BROADCAST_HDR));
+    auto* header = reinterpret_cast<DEV_BROADCAST_HDR*>(bytes.data());
+    header->dbch_size = sizeof(DEV_BROADCAST_HDR);
+    header->dbch_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    service.onDeviceChange(WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                           reinterpret_cast<LPARAM>(bytes.data()));
+    EXPECT_TRUE(recorder.snapshot().empty());
+}
+
 TEST_F(DeviceChangeTest, NameIsReadNoFurtherThanTheRecordDeclares) {
     const std::string name = "\\\\?\\usb#vid_1209&pid_7a03#UNTERMINATED";
     std::vector<unsigned char> bytes = record(name, DBT_DEVTYP_DEVICEINTERFACE, false);
