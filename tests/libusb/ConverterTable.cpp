@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
