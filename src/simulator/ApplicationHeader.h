@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace Korvane { namespace DeviceDriver { namespace OrbiZo {
+namespace Korvane { namespace Simulator {
 
 struct ApplicationHeader {
     static constexpr std::uint32_t kAddress = 0x8000;
@@ -57,4 +57,4 @@ struct ApplicationHeader {
     }
 };
 
-}}}  // namespace Korvane::DeviceDriver::OrbiZo
+}}  // namespace Korvane::Simulator
