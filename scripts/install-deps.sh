@@ -12,6 +12,8 @@ packages=(
   umockdev libumockdev-dev
   # the fuzzers
   clang libclang-rt-14-dev
+  # the Windows compile check: mingw-w64 and the Windows SDK headers
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   # the Debian package (cpack, shlibdeps, udev's directory) and its validators, the completion's test
   dpkg-dev file udev desktop-file-utils appstream lintian bash-completion
 )

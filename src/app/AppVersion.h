@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "firmware/EmbeddedFirmwareVersion.h"
+
 // The fixed names and version texts the application states about itself and its embedded
 // firmware.
 namespace AppVersion {
@@ -19,7 +21,8 @@ inline QString applicationVersionText() {
 
 // "1.09": the version of the firmware compiled into the program.
 inline QString embeddedFirmwareVersionText() {
-    return QStringLiteral("%1.%2").arg(1).arg(9, 2, 10, QLatin1Char('0'));
+    constexpr auto version = Korvane::DeviceDriver::OrbiZo::Firmware::kEmbeddedFirmwareVersion;
+    return QStringLiteral("%1.%2").arg(version >> 8).arg(version & 0xFF, 2, 10, QLatin1Char('0'));
 }
 
 // First year of the rights notice in the About box.

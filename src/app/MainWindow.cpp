@@ -18,7 +18,7 @@
 
 #include "app/AppVersion.h"
 #include "app/UpdaterController.h"
-#include "platform/UsbHost.h"
+#include "platform/usbhost/UsbHost.h"
 #include "ui_MainWindow.h"
 
 namespace {

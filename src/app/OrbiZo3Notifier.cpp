@@ -1,7 +1,6 @@
 #include "app/OrbiZo3Notifier.h"
 
 #include <QThreadPool>
-#include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
 
 #include "app/ConnectedDeviceTask.h"
@@ -18,9 +17,10 @@ OrbiZo3Notifier::OrbiZo3Notifier(QObject* parent, boost::shared_ptr<USBNotificat
     USBNotification::FilterList watched;
     watched.emplace_back(Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId,
                          Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId);
-    using namespace boost::placeholders;
-    this->service->start(watched,
-                         boost::bind(&OrbiZo3Notifier::onDeviceEvent, this, _1, _2, _3, _4));
+    this->service->start(watched, [this](std::uint32_t vendorId, std::uint32_t productId,
+                                         std::int32_t event, const std::string& devicePath) {
+        onDeviceEvent(vendorId, productId, event, devicePath);
+    });
 }
 
 OrbiZo3Notifier::~OrbiZo3Notifier() {

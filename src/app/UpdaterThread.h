@@ -3,6 +3,8 @@
 #include <QString>
 #include <QThread>
 
+#include "firmware/EmbeddedFirmwareVersion.h"
+
 class OrbiZo3FWUpdater;
 
 // Runs one firmware update off the GUI thread: identification, download through the facade and
@@ -19,7 +21,8 @@ public:
 
     // Version word the application states for its embedded firmware (1.09); the version shown
     // after updating it when the table's own answer could not be read back.
-    static constexpr quint16 kEmbeddedFirmwareVersion = 0x0109;
+    static constexpr quint16 kEmbeddedFirmwareVersion =
+        Korvane::DeviceDriver::OrbiZo::Firmware::kEmbeddedFirmwareVersion;
 
 protected:
     void run() override;

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <boost/format.hpp>
-#include <numeric>
 #include <vector>
 
 #include "cli/ExitCode.h"
@@ -91,12 +90,10 @@ void CheckCommand::printError(std::ostream& err, std::int32_t code, const std::s
 // "sum": "0x..."}], "vector_checksum": "0x..." or null}
 QJsonObject CheckCommand::sectorsJson(const QString& path, const FlashSectorImage& image) {
     QJsonArray sectors;
-    std::vector<std::uint8_t> bytes(FlashSectorImage::kSectorSize);
     for (std::size_t index = 0; index < image.sectorCount(); ++index) {
         std::uint32_t start = 0;
         if (!image.hasSectorData(index, start)) continue;
-        image.copySector(index, start, bytes.data(), FlashSectorImage::kSectorSize);
-        const std::uint32_t sum = std::accumulate(bytes.begin(), bytes.end(), std::uint32_t{0});
+        const std::uint32_t sum = image.sectorSum(index);
         sectors.append(
             QJsonObject{{"sector", static_cast<int>(index)},
                         {"start", JsonOutput::hex(start, 5)},
@@ -111,13 +108,10 @@ QJsonObject CheckCommand::sectorsJson(const QString& path, const FlashSectorImag
 }
 
 void CheckCommand::printSectors(const FlashSectorImage& image, std::ostream& out) {
-    std::vector<std::uint8_t> bytes(FlashSectorImage::kSectorSize);
     for (std::size_t index = 0; index < image.sectorCount(); ++index) {
         std::uint32_t start = 0;
         if (!image.hasSectorData(index, start)) continue;
-        image.copySector(index, start, bytes.data(), FlashSectorImage::kSectorSize);
-        std::uint32_t sum = 0;
-        for (std::uint8_t b : bytes) sum += b;
+        const std::uint32_t sum = image.sectorSum(index);
         out << boost::format("sector %d 0x%05x-0x%05x sum 0x%08x\n") % index % start %
                    (start + FlashSectorImage::kSectorSize - 1) % sum;
     }

@@ -11,7 +11,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "platform/UsbHost.h"
+#include "platform/usbhost/UsbHost.h"
 #include "utilities/MessageException.h"
 
 namespace Korvane {

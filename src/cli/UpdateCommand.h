@@ -6,6 +6,7 @@
 #include <istream>
 
 #include "cli/CliCommand.h"
+#include "firmware/EmbeddedFirmwareVersion.h"
 
 class OrbiZo3FWUpdater;
 
@@ -37,7 +38,8 @@ public:
 
     static constexpr const char* kEmbeddedFirmware = ":/Resources/FW_Zo3.zof";
     // The embedded firmware's version word, shown when the table's cannot be read back.
-    static constexpr std::uint16_t kEmbeddedFirmwareVersion = 0x0109;
+    static constexpr std::uint16_t kEmbeddedFirmwareVersion =
+        ::Korvane::DeviceDriver::OrbiZo::Firmware::kEmbeddedFirmwareVersion;
 
 private:
     // The window's three questions in order; false at the first answer that is not yes.

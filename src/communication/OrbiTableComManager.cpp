@@ -77,9 +77,9 @@ std::string OrbiTableComManager::serialNumber() {
 
 void OrbiTableComManager::registerVersionProperties(std::uint32_t value1, std::uint32_t value2,
                                                     std::uint32_t value3) {
-    properties->set("44421", boost::make_shared<Property<Number>>(value1, true));
+    properties->set(kVersionValue1Key, boost::make_shared<Property<Number>>(value1, true));
     properties->set(kFirmwareVersionKey, boost::make_shared<Property<Number>>(value2, true));
-    properties->set("44422", boost::make_shared<Property<Number>>(value3, true));
+    properties->set(kVersionValue3Key, boost::make_shared<Property<Number>>(value3, true));
 }
 
 void OrbiTableComManager::registerMetricProperties() {
@@ -90,7 +90,7 @@ void OrbiTableComManager::registerMetricProperties() {
     // Every read asks the table again.
     for (unsigned i = 0; i < 7; ++i) {
         std::uint32_t Metrics::*const field = fields[i];
-        properties->set(std::to_string(44423 + i),
+        properties->set(std::to_string(kFirstMetricKey + i),
                         boost::make_shared<DynamicProperty<Number>>(
                             [this, field]() -> Number { return info->readMetrics().*field; }));
     }
@@ -108,26 +108,26 @@ void OrbiTableComManager::registerExtendedProperties() {
     using WordProperty = DynamicProperty<Word>;
     using FlagProperty = DynamicProperty<bool>;
     const bool caching = true;
-    properties->set("44460", boost::make_shared<WordProperty>([this] { return info->readWordY4(); },
+    properties->set(kWordY4Key, boost::make_shared<WordProperty>([this] { return info->readWordY4(); },
                                                               WordProperty::Setter(), caching));
-    properties->set("44461", boost::make_shared<WordProperty>([this] { return info->readWordY5(); },
+    properties->set(kWordY5Key, boost::make_shared<WordProperty>([this] { return info->readWordY5(); },
                                                               WordProperty::Setter(), caching));
-    properties->set("44450",
+    properties->set(kTriggerC3Key,
                     boost::make_shared<FlagProperty>(FlagProperty::Getter(),
                                                      [this](const bool&) { misc->triggerC3(); }));
-    properties->set("44451",
+    properties->set(kFlagC2Key,
                     boost::make_shared<FlagProperty>([this] { return misc->readFlagC2(); }));
-    properties->set("44452",
+    properties->set(kValueC4Key,
                     boost::make_shared<WordProperty>([this] { return misc->readValueC4(); }));
-    properties->set("44453", boost::make_shared<WordProperty>(
+    properties->set(kValueC6Key, boost::make_shared<WordProperty>(
                                  [this] { return misc->readValueC6(); },
                                  [this](const Word& value) { misc->writeValueC5(value); }));
-    properties->set("44462", boost::make_shared<WordProperty>(
+    properties->set(kBufferSizeKey, boost::make_shared<WordProperty>(
                                  [this] { return info->readBufferSize(); },
                                  [this](const Word& size) { info->setBufferSize(size); }));
-    properties->set("44464", boost::make_shared<Property<Word>>(Word{0}));
-    properties->set("44465", boost::make_shared<Property<Series>>(Series()));
-    properties->set("44466", boost::make_shared<Property<Series>>(Series()));
+    properties->set(kBufferExtraKey, boost::make_shared<Property<Word>>(Word{0}));
+    properties->set(kBufferListAKey, boost::make_shared<Property<Series>>(Series()));
+    properties->set(kBufferListBKey, boost::make_shared<Property<Series>>(Series()));
     properties->set(kBufferReadKey,
                     boost::make_shared<WordProperty>(WordProperty::Getter(),
                                                      [this](const Word&) { bufferRead(); }));
@@ -159,16 +159,16 @@ void OrbiTableComManager::rawWrite(const std::string& text) {
 
 void OrbiTableComManager::bufferRead() {
     const std::uint16_t slots = info->readBufferSize();
-    properties->setValue<Word>("44464", 0);
-    properties->setValue<Series>("44465", Series());
-    properties->setValue<Series>("44466", Series());
+    properties->setValue<Word>(kBufferExtraKey, 0);
+    properties->setValue<Series>(kBufferListAKey, Series());
+    properties->setValue<Series>(kBufferListBKey, Series());
 
     std::vector<std::int32_t> listA, listB;
     std::uint16_t extra = 0;
     info->readBuffer(slots, listA, listB, extra);
-    properties->setValue<Word>("44464", extra);
-    properties->setValue<Series>("44465", toSeries(listA));
-    properties->setValue<Series>("44466", toSeries(listB));
+    properties->setValue<Word>(kBufferExtraKey, extra);
+    properties->setValue<Series>(kBufferListAKey, toSeries(listA));
+    properties->setValue<Series>(kBufferListBKey, toSeries(listB));
 }
 
 }  // namespace Communication

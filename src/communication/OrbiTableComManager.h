@@ -62,6 +62,20 @@ public:
     static constexpr const char* kRawReadCountKey = "44442";
     static constexpr const char* kRawReadTimeoutKey = "44443";
     static constexpr const char* kBufferReadKey = "44463";
+    // Further keys the manager registers.
+    static constexpr const char* kVersionValue1Key = "44421";
+    static constexpr const char* kVersionValue3Key = "44422";
+    static constexpr unsigned kFirstMetricKey = 44423;  // metric1 .. metric7 at 44423 .. 44429
+    static constexpr const char* kTriggerC3Key = "44450";
+    static constexpr const char* kFlagC2Key = "44451";
+    static constexpr const char* kValueC4Key = "44452";
+    static constexpr const char* kValueC6Key = "44453";
+    static constexpr const char* kWordY4Key = "44460";
+    static constexpr const char* kWordY5Key = "44461";
+    static constexpr const char* kBufferSizeKey = "44462";
+    static constexpr const char* kBufferExtraKey = "44464";
+    static constexpr const char* kBufferListAKey = "44465";
+    static constexpr const char* kBufferListBKey = "44466";
 
 private:
     void registerVersionProperties(std::uint32_t value1, std::uint32_t value2,

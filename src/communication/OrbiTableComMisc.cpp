@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
 
 #include "utilities/DynamicProperty.h"
@@ -29,14 +28,13 @@ constexpr std::uint32_t kValueC4TimeoutMs = 5000;
 
 OrbiTableComMisc::OrbiTableComMisc(LinkPtr link, PropertiesPtr properties)
     : OrbiTableCommunication(std::move(link), std::move(properties)) {
-    using boost::placeholders::_1;
     using Switch = DynamicProperty<bool>;
-    this->properties->set(
-        "44411", boost::make_shared<Switch>(boost::bind(&OrbiTableComMisc::readSwitchA, this),
-                                            boost::bind(&OrbiTableComMisc::setSwitchA, this, _1)));
-    this->properties->set(
-        "44412", boost::make_shared<Switch>(boost::bind(&OrbiTableComMisc::readSwitchB, this),
-                                            boost::bind(&OrbiTableComMisc::setSwitchB, this, _1)));
+    this->properties->set("44411", boost::make_shared<Switch>(
+                                       [this] { return readSwitchA(); },
+                                       [this](const bool& on) { setSwitchA(on); }));
+    this->properties->set("44412", boost::make_shared<Switch>(
+                                       [this] { return readSwitchB(); },
+                                       [this](const bool& on) { setSwitchB(on); }));
 }
 
 OrbiTableComMisc::~OrbiTableComMisc() = default;

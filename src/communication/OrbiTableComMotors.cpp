@@ -1,6 +1,5 @@
 #include "communication/OrbiTableComMotors.h"
 
-#include <boost/bind/bind.hpp>
 #include <boost/format.hpp>
 #include <boost/make_shared.hpp>
 
@@ -19,11 +18,10 @@ using Utilities::Configuration::Property;
 
 OrbiTableComMotors::OrbiTableComMotors(LinkPtr link, PropertiesPtr properties)
     : OrbiTableCommunication(std::move(link), std::move(properties)) {
-    using boost::placeholders::_1;
     auto& table = *this->properties;
     table.set("44410", boost::make_shared<DynamicProperty<bool>>(
-                           boost::bind(&OrbiTableComMotors::areMotorsOn, this),
-                           boost::bind(&OrbiTableComMotors::switchMotors, this, _1)));
+                           [this] { return areMotorsOn(); },
+                           [this](const bool& on) { switchMotors(on); }));
     table.set("44431", boost::make_shared<Property<bool>>(true));
     table.set("44432", boost::make_shared<Property<bool>>(false));
     table.set("44433", boost::make_shared<Property<unsigned short>>(200));

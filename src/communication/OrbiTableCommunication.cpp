@@ -41,13 +41,6 @@ std::int32_t acknowledgeValue(char c) {
     }
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // '0'-'9' -> 0-9, 'A'-'Z' and 'a'-'z' -> 10-35, anything else -1.
 int errorValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -253,8 +246,8 @@ std::string OrbiTableCommunication::lineChecksum(const std::string& text) {
 
 bool OrbiTableCommunication::checksumValid(const std::string& line) {
     if (line.size() < 2) return false;
-    const int high = hexDigit(line[line.size() - 2]);
-    const int low = hexDigit(line[line.size() - 1]);
+    const int high = ::Korvane::Utilities::hexDigitValue(line[line.size() - 2]);
+    const int low = ::Korvane::Utilities::hexDigitValue(line[line.size() - 1]);
     if (high < 0 || low < 0) return false;
     return twosComplementOfSum(line, line.size() - 2) == high * 16 + low;
 }

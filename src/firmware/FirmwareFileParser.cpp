@@ -3,6 +3,7 @@
 #include <boost/format.hpp>
 #include <boost/tokenizer.hpp>
 
+#include "utilities/HexText.h"
 #include "utilities/OrbiZoException.h"
 
 namespace Korvane {
@@ -25,9 +26,10 @@ enum RecordType : std::uint8_t {
     throw OrbiZoException(ErrorCode::FirmwareFileFormat, message.str());
 }
 
+// Firmware files carry upper-case digits only.
 std::uint8_t hexDigit(char c) {
-    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+    const int value = ::Korvane::Utilities::hexDigitValue(c);
+    if (value >= 0 && !(c >= 'a' && c <= 'f')) return static_cast<std::uint8_t>(value);
     // The code is shown as a signed byte widened to 16 bits: 0x80..0xff print as ff80..ffff.
     const auto code = static_cast<std::int16_t>(static_cast<signed char>(c));
     fail(boost::format("Table firmware file format error: hex number expected 0x%02x") % code);

@@ -1,6 +1,7 @@
 #include "firmware/FlashSectorImage.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include <boost/format.hpp>
 
@@ -71,6 +72,17 @@ bool FlashSectorImage::copySector(std::size_t index, std::uint32_t address,
     std::copy_n(sector.data.begin() + offset, n, destination);
     std::fill_n(destination + n, size - n, std::uint8_t{0xFF});
     return true;
+}
+
+std::uint32_t FlashSectorImage::sectorSum(std::size_t index) const {
+    std::vector<std::uint8_t> bytes(kSectorSize, 0xFF);
+    std::uint32_t start = 0;
+    if (hasSectorData(index, start)) copySector(index, start, bytes.data(), kSectorSize);
+    return byteSum(bytes);
+}
+
+std::uint32_t FlashSectorImage::byteSum(const std::vector<std::uint8_t>& bytes) {
+    return std::accumulate(bytes.begin(), bytes.end(), std::uint32_t{0});
 }
 
 std::uint32_t FlashSectorImage::vectorChecksum() const {

@@ -47,6 +47,13 @@ public:
     bool copySector(std::size_t index, std::uint32_t address, std::uint8_t* destination,
                     std::uint32_t size) const;
 
+    // What the table's checksum over all of sector `index` gives once the sector is programmed
+    // from this image: the sum of its bytes, 0xFF where the file wrote nothing (0x1FE000 for a
+    // sector without data or an index beyond the map).
+    std::uint32_t sectorSum(std::size_t index) const;
+    // The same sum over bytes already copied out of a sector.
+    static std::uint32_t byteSum(const std::vector<std::uint8_t>& bytes);
+
     // The word that makes the eight little-endian 32-bit words at the start of sector 0 add up
     // to 0 (the one at 0x14 is excluded from its own sum). Both throw when sector 0 has no data.
     std::uint32_t vectorChecksum() const;

@@ -1,7 +1,6 @@
 #include "firmware/OrbiZo3FirmwareHandle.h"
 
 #include <chrono>
-#include <numeric>
 #include <thread>
 
 #include <boost/format.hpp>
@@ -137,7 +136,7 @@ void OrbiZo3FirmwareHandle::programAndVerify(std::uint16_t sector, std::uint32_t
     const std::uint32_t address = static_cast<std::uint32_t>(sector) * kSectorSize;
     flash->writeFlash(buffer, address, kWriteAttempts);
 
-    const std::uint32_t sum = std::accumulate(buffer.begin(), buffer.end(), std::uint32_t{0});
+    const std::uint32_t sum = FlashSectorImage::byteSum(buffer);
     if (flash->readChecksum(address, address + kSectorSize - 1) != sum)
         throw locatedFailure(ErrorCode::ChecksumErrorInSector,
                              (boost::format("Checksum error in sector %1%.") % sector).str(), "u7");
@@ -171,11 +170,7 @@ bool OrbiZo3FirmwareHandle::isPending(std::size_t sector) const {
 }
 
 std::uint32_t OrbiZo3FirmwareHandle::imageSectorSum(std::uint16_t sector) const {
-    std::uint32_t start = 0;
-    std::vector<std::uint8_t> buffer(kSectorSize, 0xFF);
-    if (image.hasSectorData(sector, start))
-        image.copySector(sector, start, buffer.data(), kSectorSize);
-    return std::accumulate(buffer.begin(), buffer.end(), std::uint32_t{0});
+    return image.sectorSum(sector);
 }
 
 std::uint32_t OrbiZo3FirmwareHandle::readSectorSum(std::uint16_t sector) {

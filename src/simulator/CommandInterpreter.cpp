@@ -1,6 +1,6 @@
 #include "simulator/CommandInterpreter.h"
 
-#include "utilities/ApplicationHeader.h"
+#include "simulator/ApplicationHeader.h"
 
 namespace Korvane {
 namespace Simulator {
@@ -17,14 +17,14 @@ CommandInterpreter::CommandInterpreter(FlashMemory& flash) : flash(flash), boot(
 void CommandInterpreter::reset(Clock::time_point at) {
     boot.reset();
     application.reset();
-    DeviceDriver::OrbiZo::ApplicationHeader header;
+    ApplicationHeader header;
     running = flash.application(header) ? Mode::Application : Mode::Bootloader;
     bootBreakUntil = at + bootBreakWindow;
     busyUntil = at;
 }
 
 std::uint16_t CommandInterpreter::firmwareVersion() const {
-    DeviceDriver::OrbiZo::ApplicationHeader header;
+    ApplicationHeader header;
     return flash.application(header) ? header.version : 0;
 }
 

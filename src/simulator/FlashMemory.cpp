@@ -40,8 +40,8 @@ bool FlashMemory::blank(std::uint32_t first, std::uint32_t last, std::uint32_t& 
     return true;
 }
 
-bool FlashMemory::application(DeviceDriver::OrbiZo::ApplicationHeader& header) const {
-    return DeviceDriver::OrbiZo::ApplicationHeader::read(memory.data(), memory.size(), header);
+bool FlashMemory::application(ApplicationHeader& header) const {
+    return ApplicationHeader::read(memory.data(), memory.size(), header);
 }
 
 }  // namespace Simulator

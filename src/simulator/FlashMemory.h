@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "utilities/ApplicationHeader.h"
+#include "simulator/ApplicationHeader.h"
 
 namespace Korvane {
 namespace Simulator {
@@ -30,7 +30,7 @@ public:
     // other byte from `first`.
     bool blank(std::uint32_t first, std::uint32_t last, std::uint32_t& offset) const;
     // The application header, when the flash holds a valid application.
-    bool application(DeviceDriver::OrbiZo::ApplicationHeader& header) const;
+    bool application(ApplicationHeader& header) const;
 
     const std::vector<std::uint8_t>& bytes() const { return memory; }
 

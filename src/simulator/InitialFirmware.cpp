@@ -2,14 +2,12 @@
 
 #include <algorithm>
 
-#include "utilities/ApplicationHeader.h"
+#include "simulator/ApplicationHeader.h"
 
 namespace Korvane {
 namespace Simulator {
 
 namespace {
-
-using DeviceDriver::OrbiZo::ApplicationHeader;
 
 // A small linear congruential sequence: code-like bytes without any 0xFF runs to speak of.
 std::vector<std::uint8_t> pattern(std::uint32_t seed, std::uint32_t length) {

@@ -1,18 +1,9 @@
 #include "simulator/LineFormat.h"
 
+#include "utilities/HexText.h"
+
 namespace Korvane {
 namespace Simulator {
-
-namespace {
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::uint8_t LineFormat::checksum(const std::string& text) {
     std::uint8_t sum = 0;
@@ -59,7 +50,7 @@ bool LineFormat::readHex(const std::string& text, std::uint32_t& value) {
     if (text.empty() || text.size() > 8) return false;
     std::uint32_t result = 0;
     for (char c : text) {
-        const int d = digitValue(c);
+        const int d = Utilities::hexDigitValue(c);
         if (d < 0) return false;
         result = result * 16 + static_cast<std::uint32_t>(d);
     }

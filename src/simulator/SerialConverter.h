@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UsbHost.h"
+#include "platform/usbhost/UsbHost.h"
 #include "simulator/TimingModel.h"
 
 namespace Korvane {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/AnswerShaper.h"
 #include "simulator/InitialFirmware.h"
 #include "simulator/TableDescriptors.h"

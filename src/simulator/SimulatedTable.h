@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/SimulatedUsbDevice.h"
+#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 #include "simulator/CommandInterpreter.h"
 #include "simulator/Fault.h"
 #include "simulator/FaultPlan.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace Utilities {

@@ -7,7 +7,7 @@
 
 #include <boost/tokenizer.hpp>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace DeviceDriver {

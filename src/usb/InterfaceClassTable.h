@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace Utilities {

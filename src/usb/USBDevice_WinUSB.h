@@ -7,7 +7,7 @@
 
 #include <boost/noncopyable.hpp>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 #include "usb/USBDevice.h"
 
 namespace Korvane {

@@ -7,7 +7,7 @@
 #include <QReadWriteLock>
 #include <boost/shared_ptr.hpp>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 #include "usb/CPnPNotificator.h"
 #include "usb/CPnPNotifyHandler.h"
 #include "usb/USBNotification.h"

@@ -6,17 +6,10 @@ namespace Korvane { namespace Utilities {
 
 namespace {
 
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // A two-character piece; anything that is not two hex digits reads as 0.
 std::uint32_t pieceValue(char high, char low) {
-    const int h = digitValue(high);
-    const int l = digitValue(low);
+    const int h = hexDigitValue(high);
+    const int l = hexDigitValue(low);
     if (h < 0 || l < 0) return 0;
     return static_cast<std::uint32_t>(h * 16 + l);
 }
@@ -31,6 +24,17 @@ std::uint32_t readHex(std::string text) {
     }
     return result;
 }
+
+}  // namespace
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+namespace {
 
 std::string formatHex(std::uint32_t value, std::uint16_t width) {
     static const char digits[] = "0123456789abcdef";

@@ -15,6 +15,9 @@ std::int16_t hexToInt16(const std::string& text);
 std::uint16_t hexToUInt16(const std::string& text);
 std::uint32_t hexToUInt32(const std::string& text);
 
+// The value of one hex digit of either case, or -1 for any other character.
+int hexDigitValue(char c);
+
 // Exactly `width` lower-case digits: zero-padded, or cut to the low-order digits.
 std::string toHexString(std::uint8_t value, std::uint16_t width);
 std::string toHexString(std::uint16_t value, std::uint16_t width);

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QThreadPool>
 
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
 UpdaterApplication& guiApplication() {
     static int argc = 1;

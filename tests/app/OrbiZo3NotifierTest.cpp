@@ -8,7 +8,7 @@
 
 #include "SignalRecorder.h"
 #include "app/OrbiZo3Notifier.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/DeviceDiscovery.h"
 #include "usb/USBNotification.h"

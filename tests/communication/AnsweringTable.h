@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/SimulatedUsbDevice.h"
+#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 
 namespace Korvane {
 namespace Testing {

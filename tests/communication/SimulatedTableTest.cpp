@@ -8,7 +8,7 @@
 #include "communication/OrbiTableComManager.h"
 #include "communication/OrbiTableComMisc.h"
 #include "communication/TableFixture.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "utilities/ErrorCodes.h"
 

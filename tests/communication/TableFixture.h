@@ -9,7 +9,7 @@
 #include <boost/make_shared.hpp>
 
 #include "communication/AnsweringTable.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "usb/SerialUSB.h"
 #include "utilities/OrbiZoException.h"
 #include "utilities/Properties.h"

@@ -9,9 +9,9 @@
 
 #include "EmbeddedFirmwareGenerator.h"
 #include "firmware/FlashSectorImage.h"
-#include "utilities/ApplicationHeader.h"
+#include "simulator/ApplicationHeader.h"
 
-using Korvane::DeviceDriver::OrbiZo::ApplicationHeader;
+using Korvane::Simulator::ApplicationHeader;
 using Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage;
 using Korvane::DeviceDriver::OrbiZo::Tools::EmbeddedFirmwareGenerator;
 

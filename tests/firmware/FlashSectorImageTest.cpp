@@ -176,6 +176,16 @@ TEST_F(FlashSectorImageTest, CopySectorFillsBeyondTheSectorWith0xFF) {
     EXPECT_EQ(end, erased(16));
 }
 
+TEST_F(FlashSectorImageTest, SectorSumCountsErasedBytesAs0xFF) {
+    load({dataRecord(0x8000, {0x01, 0x02, 0x03}), dataRecord(0xA000 + kSector - 1, {0x00})});
+    const std::uint32_t erasedSector = 0xFF * kSector;
+    EXPECT_EQ(image.sectorSum(4), erasedSector - 3 * 0xFF + 6);
+    EXPECT_EQ(image.sectorSum(5), erasedSector - 0xFF);
+    EXPECT_EQ(image.sectorSum(6), erasedSector);   // no data
+    EXPECT_EQ(image.sectorSum(99), erasedSector);  // beyond the map
+    EXPECT_EQ(FlashSectorImage::byteSum(sector(4)), image.sectorSum(4));
+}
+
 TEST_F(FlashSectorImageTest, CopySectorRefusesWhatIsNotThere) {
     load({dataRecord(0xA000, {1})});
     std::uint8_t buffer[16] = {};

@@ -14,7 +14,7 @@
 #include "EmbeddedFirmwareGenerator.h"
 #include "HexRecord.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"

@@ -10,7 +10,7 @@
 
 #include <boost/make_shared.hpp>
 
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/SerialUSB.h"
 #include "utilities/OrbiZo3UsbIds.h"

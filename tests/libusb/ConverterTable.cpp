@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
+#include "support/DeviceDescriptor.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
@@ -47,24 +48,7 @@ std::vector<std::uint8_t> ConverterTable::descriptor(std::uint8_t type, std::uin
     const std::uint16_t vid = vendorId(), pid = productId();
     switch (type) {
         case 1:
-            return {18,
-                    1,
-                    0x00,
-                    0x02,
-                    0x00,
-                    0x00,
-                    0x00,
-                    64,
-                    std::uint8_t(vid),
-                    std::uint8_t(vid >> 8),
-                    std::uint8_t(pid),
-                    std::uint8_t(pid >> 8),
-                    0x00,
-                    0x06,
-                    1,
-                    2,
-                    3,
-                    1};
+            return ::Korvane::Testing::deviceDescriptor(vid, pid, 0x0600);
         case 2:
             return {9, 2, 32,   0, 1,  1,    0,    0x80, 50,  // configuration
                     9, 4, 0,    0, 2,  0xFF, 0xFF, 0xFF, 2,   // interface 0

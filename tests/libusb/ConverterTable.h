@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SimulatedUsbDevice.h"
+#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 
 namespace Korvane {
 namespace Platform {

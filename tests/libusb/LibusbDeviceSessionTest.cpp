@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "libusb/LibusbTestbed.h"
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace Platform {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
-#include "platform/LibusbErrors.h"
-#include "platform/Win32.h"
+#include "platform/usbhost/libusb/LibusbErrors.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace Platform {

@@ -17,7 +17,7 @@
 
 #include "libusb/ConverterTable.h"
 #include "libusb/UsbfsBridge.h"
-#include "platform/LibusbUsbHost.h"
+#include "platform/usbhost/libusb/LibusbUsbHost.h"
 
 namespace Korvane {
 namespace Platform {

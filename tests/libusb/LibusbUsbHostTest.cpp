@@ -1,7 +1,7 @@
 #include <cerrno>
 
 #include "libusb/LibusbTestbed.h"
-#include "platform/Win32.h"
+#include "platform/win32/Win32.h"
 
 namespace Korvane {
 namespace Platform {

@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/SimulatedUsbDevice.h"
+#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 
 namespace Korvane {
 namespace Platform {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/SimulatedUsbBus.h"
-#include "platform/Win32.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "platform/win32/Win32.h"
 #include "support/ScriptedUsbDevice.h"
 
 namespace Korvane {

@@ -5,7 +5,7 @@
 
 #include "Programming.h"
 #include "TableFixture.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
 namespace SimulatorTest {
 namespace {

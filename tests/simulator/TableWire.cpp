@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
 namespace SimulatorTest {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UsbHost.h"
+#include "platform/usbhost/UsbHost.h"
 
 namespace SimulatorTest {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TableFixture.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatorEnvironment.h"
 
 namespace SimulatorTest {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "support/DeviceDescriptor.h"
+
 namespace Korvane {
 namespace Testing {
 
@@ -121,24 +123,7 @@ Bytes ScriptedUsbDevice::descriptor(std::uint8_t type, std::uint8_t index, std::
     switch (type) {
         case 1:
             if (index != 0) return {};
-            return {18,
-                    1,
-                    0x00,
-                    0x02,
-                    0,
-                    0,
-                    0,
-                    64,
-                    std::uint8_t(vid),
-                    std::uint8_t(vid >> 8),
-                    std::uint8_t(pid),
-                    std::uint8_t(pid >> 8),
-                    0x00,
-                    0x01,
-                    1,
-                    2,
-                    3,
-                    1};
+            return deviceDescriptor(vid, pid, 0x0100);
         case 2:
             if (index != 0) return {};
             return {9, 2, 32,       0,    1,  1,    0,    0x80, 50,  // configuration

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/SimulatedUsbBus.h"
-#include "platform/Win32.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "platform/win32/Win32.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/CPnPNotificator.h"
 #include "usb/CPnPNotifyHandler.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/DeviceDiscovery.h"
 #include "usb/SerialUSB.h"

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "ScriptedTableFixture.h"
-#include "platform/HandleTable.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/win32/HandleTable.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "usb/USBDevice_WinUSB.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/OrbiZoException.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "NotificationRecorder.h"
-#include "platform/SimulatedUsbBus.h"
-#include "platform/Win32.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "platform/win32/Win32.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/InterfaceClassTable.h"
 #include "usb/USBNotification_WinUSB.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "utilities/HexText.h"
 #include "utilities/OrbiZoException.h"
 
@@ -55,4 +57,11 @@ TEST(HexText, OddLengthBytesThrow) {
         EXPECT_STREQ(e.what(), "Hex String contains odd number of digits!");
         EXPECT_EQ(e.code, 0x0A002005);
     }
+}
+
+TEST(HexText, DigitValueOfEitherCaseOrMinusOne) {
+    const std::pair<char, int> cases[] = {{'0', 0},  {'9', 9},  {'a', 10}, {'f', 15}, {'A', 10},
+                                          {'F', 15}, {'g', -1}, {'G', -1}, {'/', -1}, {':', -1},
+                                          {'@', -1}, {'`', -1}, {' ', -1}, {'\x80', -1}};
+    for (const auto& c : cases) EXPECT_EQ(hexDigitValue(c.first), c.second) << c.first;
 }

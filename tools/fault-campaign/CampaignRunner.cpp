@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 using Simulator::SimulatedTable;
 using Simulator::WireRecord;
 
-constexpr std::uint16_t kEmbeddedVersion = 0x0109;
+constexpr std::uint16_t kEmbeddedVersion = DeviceDriver::OrbiZo::Firmware::kEmbeddedFirmwareVersion;
 constexpr std::uint32_t kSectorSize = 8192;
 
 struct UpdateResult {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "utilities/ApplicationHeader.h"
+#include "simulator/ApplicationHeader.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -10,6 +10,8 @@ namespace OrbiZo {
 namespace Tools {
 
 namespace {
+
+using Simulator::ApplicationHeader;
 
 // xorshift32: fully specified here, so the bytes do not depend on the standard library.
 class ByteSource {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "firmware/EmbeddedFirmwareVersion.h"
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -15,7 +17,7 @@ namespace Tools {
 // ends. Same output on every run and every platform.
 class EmbeddedFirmwareGenerator {
 public:
-    static constexpr std::uint16_t kVersion = 0x0109;
+    static constexpr std::uint16_t kVersion = Firmware::kEmbeddedFirmwareVersion;
     static constexpr std::uint32_t kImageStart = 0x8000;
     static constexpr std::uint32_t kImageLength = 0x14000;
     static constexpr std::uint32_t kBytesPerRecord = 16;

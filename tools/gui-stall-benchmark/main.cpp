@@ -19,7 +19,7 @@
 
 #include "app/MainWindow.h"
 #include "app/UpdaterController.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/Fault.h"
 #include "simulator/SimulatedTable.h"
 

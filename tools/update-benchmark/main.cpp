@@ -16,7 +16,7 @@
 #include "ModelledBound.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "platform/SimulatedUsbBus.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"

@@ -16,8 +16,8 @@
 
 #include "libusb/ConverterTable.h"
 #include "libusb/UsbfsBridge.h"
-#include "platform/UsbHost.h"
-#include "platform/Win32.h"
+#include "platform/usbhost/UsbHost.h"
+#include "platform/win32/Win32.h"
 #include "simulator/LineFormat.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/USBNotification_WinUSB.h"
