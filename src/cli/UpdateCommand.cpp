@@ -27,12 +27,8 @@ namespace Cli {
 namespace {
 
 // The texts are the window's, so that one translation serves both.
-QString windowText(const char* text, const char* comment = nullptr) {
-    return QCoreApplication::translate("MainWindow", text, comment);
-}
-
 QString failureTitle() {
-    return windowText("Firmware update failed", "MsgBox title");
+    return UserMessage::windowText("Firmware update failed", "MsgBox title");
 }
 
 }  // namespace
@@ -132,7 +128,8 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
                       version == 0 ? QJsonValue() : QJsonValue(DeviceInfo::versionText(version))}});
         return Done;
     }
-    out << windowText("Successfully updated firmware.", "MsgBox text").toStdString() << "\n"
+    out << UserMessage::windowText("Successfully updated firmware.", "MsgBox text").toStdString()
+        << "\n"
         << "Firmware version: "
         << (version == 0 ? std::string("-") : DeviceInfo::versionText(version).toStdString())
         << std::endl;
@@ -184,19 +181,24 @@ void UpdateCommand::readBackVersion(OrbiZo3FWUpdater& updater) {
 }
 
 bool UpdateCommand::confirmAll(std::ostream& out) {
-    return confirm(out, windowText("Close any Orbi application", "MsgBox1 title"),
-                   windowText("Please close all applications that use the OrbiZo3 instrument.",
-                              "MsgBox1 text")) &&
-           confirm(out, windowText("Do you want to update this OrbiZo?", "MsgBox1 title"),
-                   windowText("Follow the on screen instructions carefully.", "MsgBox1 text")) &&
+    return confirm(out, UserMessage::windowText("Close any Orbi application", "MsgBox1 title"),
+                   UserMessage::windowText(
+                       "Please close all applications that use the OrbiZo3 instrument.",
+                       "MsgBox1 text")) &&
            confirm(out,
-                   windowText("Do not disconnect the instrument or power down your computer "
-                              "during the update procedure as failure to complete the procedure "
-                              "may render the instrument unusable",
-                              "MsgBox2 title"),
-                   windowText("The update procedure will take a few moments and you will be "
-                              "notified when it is complete.",
-                              "MsgBox2 text"));
+                   UserMessage::windowText("Do you want to update this OrbiZo?", "MsgBox1 title"),
+                   UserMessage::windowText("Follow the on screen instructions carefully.",
+                                           "MsgBox1 text")) &&
+           confirm(out,
+                   UserMessage::windowText(
+                       "Do not disconnect the instrument or power down your computer "
+                       "during the update procedure as failure to complete the procedure "
+                       "may render the instrument unusable",
+                       "MsgBox2 title"),
+                   UserMessage::windowText(
+                       "The update procedure will take a few moments and you will be "
+                       "notified when it is complete.",
+                       "MsgBox2 text"));
 }
 
 bool UpdateCommand::confirm(std::ostream& out, const QString& question, const QString& detail) {

@@ -1,5 +1,7 @@
 #include "cli/UserMessage.h"
 
+#include <QCoreApplication>
+
 #include "utilities/MessageException.h"
 
 namespace Korvane {
@@ -19,6 +21,10 @@ void UserMessage::print(std::ostream& err, const QString& title, const QString& 
     if (!text.isEmpty()) err << text.toStdString() << "\n";
     if (!detail.isEmpty()) err << "[" << detail.toStdString() << "]\n";
     err << std::flush;
+}
+
+QString UserMessage::windowText(const char* text, const char* comment) {
+    return QCoreApplication::translate("MainWindow", text, comment);
 }
 
 }  // namespace Cli

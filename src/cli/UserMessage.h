@@ -19,6 +19,8 @@ public:
                       const QString& fallbackTitle);
     static void print(std::ostream& err, const QString& title, const QString& text,
                       const QString& detail);
+    // One of the window's own texts, translated as the window translates it.
+    static QString windowText(const char* text, const char* comment = nullptr);
 };
 
 }  // namespace Cli

@@ -1,6 +1,5 @@
 #include "cli/VerifyCommand.h"
 
-#include <QCoreApplication>
 #include <QJsonObject>
 #include <boost/format.hpp>
 #include <string>
@@ -26,10 +25,6 @@ const char* const kFailureTitle = "Firmware verification failed";
 const char* const kNotRestartedTitle = "The OrbiZo3 could not be restarted into its application";
 const char* const kNotRestartedText =
     "It stays in its bootloader; an update of its firmware brings it back.";
-
-QString windowText(const char* text, const char* comment = nullptr) {
-    return QCoreApplication::translate("MainWindow", text, comment);
-}
 
 // Reports a failure in the form the output mode asks for; returns `exitCode`.
 int report(bool json, std::ostream& out, std::ostream& err, const MessageException& failure,
@@ -146,9 +141,10 @@ QJsonArray VerifyCommand::sectorsJson(
 }
 
 bool VerifyCommand::confirm(std::ostream& out) {
-    out << windowText("Close any Orbi application", "MsgBox1 title").toStdString() << "\n"
-        << windowText("Please close all applications that use the OrbiZo3 instrument.",
-                      "MsgBox1 text")
+    out << UserMessage::windowText("Close any Orbi application", "MsgBox1 title").toStdString()
+        << "\n"
+        << UserMessage::windowText("Please close all applications that use the OrbiZo3 instrument.",
+                                   "MsgBox1 text")
                .toStdString()
         << "\n[y/N] " << std::flush;
     std::string answer;
