@@ -7,19 +7,6 @@ namespace {
 
 constexpr std::uint32_t kLastAddress = FlashMemory::kSize - 1;
 
-std::uint32_t copySize(char code) {
-    switch (code) {
-        case '3':
-            return 512;
-        case '4':
-            return 1024;
-        case '6':
-            return 4096;
-        default:
-            return 0;
-    }
-}
-
 std::uint32_t ramWriteSize(char code) {
     switch (code) {
         case '1':
@@ -211,6 +198,19 @@ TableReply BootloaderCommands::unlock(const std::string& arguments) {
         }
     }
     return TableReply::failed(kWrongUnlockId);
+}
+
+std::uint32_t BootloaderCommands::copySize(char code) {
+    switch (code) {
+        case '3':
+            return 512;
+        case '4':
+            return 1024;
+        case '6':
+            return 4096;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace Simulator

@@ -45,6 +45,8 @@ public:
 
     // Data characters of the command's answer (0 for those without data).
     static std::size_t answerLength(const std::string& code);
+    // Bytes a copy (u1) moves for the size digit that ends its arguments; 0 for another digit.
+    static std::uint32_t copySize(char code);
 
 private:
     enum Error : std::uint8_t {

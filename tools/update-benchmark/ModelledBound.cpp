@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "simulator/BootloaderCommands.h"
 #include "simulator/SerialConverter.h"
 
+using Korvane::Simulator::BootloaderCommands;
 using Korvane::Simulator::SerialConverter;
 using Korvane::Simulator::TimingModel;
 using Korvane::Simulator::WireRecord;
@@ -12,20 +14,6 @@ namespace {
 
 // The host's own waits in an update: before boot break, and after the final restart.
 constexpr std::chrono::milliseconds kFixedPauses{200 + 1000};
-
-// Bytes a copy (u1) moves, by the size digit that ends its arguments.
-std::size_t copyBytes(char sizeCode) {
-    switch (sizeCode) {
-        case '3':
-            return 512;
-        case '4':
-            return 1024;
-        case '6':
-            return 4096;
-        default:
-            return 0;
-    }
-}
 
 }  // namespace
 
@@ -61,7 +49,8 @@ void ModelledBound::addCommand(const std::string& body, const TimingModel& model
         const int last = std::stoi(body.substr(3, 1), nullptr, 16);
         if (last >= first) actions += model.erasePerSector * (last - first + 1);
     } else if (body.compare(0, 2, "u1") == 0 && body.size() == 12) {
-        actions += model.copyPer512Bytes * static_cast<long>(copyBytes(body[11]) / 512);
+        actions +=
+            model.copyPer512Bytes * static_cast<long>(BootloaderCommands::copySize(body[11]) / 512);
     }
 }
 
