@@ -41,10 +41,15 @@ int CommandDispatcher::run(const QStringList& arguments, std::ostream& out, std:
             return Done;
         }
         if (parser.isSet("version")) {
-            out << (QCoreApplication::applicationName() + ' ' +
-                    QCoreApplication::applicationVersion())
-                       .toStdString()
-                << std::endl;
+            if (JsonOutput::requested(parser)) {
+                JsonOutput::write(out, {{"program", QCoreApplication::applicationName()},
+                                        {"version", QCoreApplication::applicationVersion()}});
+            } else {
+                out << (QCoreApplication::applicationName() + ' ' +
+                        QCoreApplication::applicationVersion())
+                           .toStdString()
+                    << std::endl;
+            }
             return Done;
         }
         return usageError("No command given.", parser, arguments, out, err);

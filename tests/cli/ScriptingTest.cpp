@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -114,6 +115,10 @@ TEST_F(Scripting, SeveralTablesAreRefusedUnlessOneIsNamed) {
 }
 
 TEST_F(Scripting, JsonDocumentsOfEveryCommand) {
+    const QJsonObject version = run({"--json", "--version"}).json();
+    EXPECT_EQ(version, (QJsonObject{{"program", QCoreApplication::applicationName()},
+                                    {"version", QCoreApplication::applicationVersion()}}));
+
     const QJsonObject list = run({"--json", "list"}).json();
     ASSERT_EQ(list["tables"].toArray().size(), 2);
     EXPECT_EQ(list["tables"].toArray()[0].toObject()["device"].toString(), kFirstTable);
