@@ -67,10 +67,4 @@ TEST(UserFailure, TranslatesEveryKindOfException) {
     }
 }
 
-TEST(UserFailure, FallsBackToTheFrontEndsCaption) {
-    EXPECT_EQ(translated([] { throw 1; }).captionOr("Firmware update failed"),
-              "Firmware update failed");
-    EXPECT_EQ(translated([] { throw MessageException("Own", ""); }).captionOr("Fallback"), "Own");
-}
-
 }  // namespace

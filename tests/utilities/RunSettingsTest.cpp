@@ -14,15 +14,10 @@ QProcessEnvironment environmentOf(std::initializer_list<std::pair<const char*, c
     return environment;
 }
 
-TEST(RunSettings, TellsNothingByDefault) {
-    const RunSettings settings = RunSettings::fromEnvironment(QProcessEnvironment());
-    EXPECT_EQ(settings, RunSettings());
-    EXPECT_FALSE(settings.simulated());
-    EXPECT_EQ(settings.simulatedTables(), 0u);
-    EXPECT_EQ(settings.latencyTimerMs(), 2);
-    EXPECT_EQ(settings.traceFile(), QString());
-    EXPECT_FALSE(settings.simulatorTiming());
-    EXPECT_EQ(settings.historyFile(), QString());
+// Nothing in the environment: real USB, the default latency timer, no trace, no history.
+TEST(RunSettings, AnEmptyEnvironmentTellsNothing) {
+    EXPECT_TRUE(RunSettings::fromEnvironment(QProcessEnvironment()) == RunSettings());
+    EXPECT_EQ(RunSettings().toArguments(), QStringList{"--no-history"});
 }
 
 TEST(RunSettings, SimulatedTablesFromTheVariable) {
