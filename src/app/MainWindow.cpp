@@ -18,7 +18,6 @@
 
 #include "app/AppVersion.h"
 #include "app/UpdaterController.h"
-#include "platform/usbhost/UsbHost.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -43,13 +42,13 @@ constexpr int kAnimationRestart = 20;
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent, const Korvane::Utilities::RunSettings& settings)
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
-      controller(new UpdaterController(this)),
+      controller(new UpdaterController(this, settings)),
       progressTimer(new QTimer(this)) {
     ui->setupUi(this);
-    const bool simulated = Korvane::Platform::usesSimulatedBus();
+    const bool simulated = settings.simulated();
     QString title = QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
                                                 AppVersion::embeddedFirmwareVersionText());
     if (simulated) title += tr(" (simulated tables)", "Window title suffix");

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "utilities/RunSettings.h"
+
 class QAction;
 class QMenu;
 class QTimer;
@@ -23,7 +25,10 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The window says so when the settings choose simulated tables; its controller works with
+    // the settings.
+    explicit MainWindow(QWidget* parent = nullptr, const Korvane::Utilities::RunSettings& settings =
+                                                       Korvane::Utilities::RunSettings());
     ~MainWindow() override;
 
     // A modal box with the application image (64 x 64) as icon, overlayIconPath (if any) painted

@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "app/MainWindow.h"
+#include "firmware/UserFailure.h"
 
 UpdaterApplication::UpdaterApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -23,19 +24,19 @@ bool UpdaterApplication::installTranslation(QCoreApplication& application, QTran
     return application.installTranslator(&translator);
 }
 
-int UpdaterApplication::run() {
+int UpdaterApplication::run(const Korvane::Utilities::RunSettings& settings) {
     setIdentity(*this);
     // The installed desktop entry's id, so that the desktop matches the window to its entry
     // and icon.
     setDesktopFileName(QStringLiteral("com.korvane.OrbiZo3FWUpdater"));
     try {
-        return showWindow();
-    } catch (const std::exception& e) {
-        MainWindow::showWarningBox(nullptr, QObject::tr("Application unexpectly terminated"),
-                                   QString::fromLocal8Bit(e.what()));
+        return showWindow(settings);
     } catch (...) {
+        const UserFailure failure = UserFailure::fromCurrentException();
+        const bool standard = failure.source == UserFailure::Source::Device ||
+                              failure.source == UserFailure::Source::Standard;
         MainWindow::showWarningBox(nullptr, QObject::tr("Application unexpectly terminated"),
-                                   QObject::tr("Unkown Error occured"));
+                                   standard ? failure.reason : QObject::tr("Unkown Error occured"));
     }
     return 1;
 }
@@ -52,10 +53,10 @@ bool UpdaterApplication::notify(QObject* receiver, QEvent* event) {
 
 // The window and the translator are gone by the time this returns or throws, so the warning
 // box stands alone.
-int UpdaterApplication::showWindow() {
+int UpdaterApplication::showWindow(const Korvane::Utilities::RunSettings& settings) {
     QTranslator translator;
     installTranslation(*this, translator, QLocale::system().name());
-    MainWindow window;
+    MainWindow window(nullptr, settings);
     window.show();
     QObject::connect(this, SIGNAL(lastWindowClosed()), this, SLOT(quit()));
     const int code = exec();

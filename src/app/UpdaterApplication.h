@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QString>
 
+#include "utilities/RunSettings.h"
+
 class QTranslator;
 
 // The program's application object: identity, translation, the main window and the event
@@ -29,12 +31,12 @@ public:
 
     // Sets the identity, translates for the system locale, shows the main window and runs the
     // event loop. Returns its exit code, or 1 after a warning box when an exception escaped.
-    int run();
+    int run(const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
 
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    int showWindow();
+    int showWindow(const Korvane::Utilities::RunSettings& settings);
 
     std::exception_ptr escaped;  // the first exception that left an event handler
 };

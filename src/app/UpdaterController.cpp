@@ -1,6 +1,5 @@
 #include "app/UpdaterController.h"
 
-#include <exception>
 #include <utility>
 
 #include <QMutexLocker>
@@ -11,7 +10,7 @@
 #include "app/UpdaterThread.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace {
 
@@ -28,11 +27,12 @@ QStringList identificationFailure(const QString& detail) {
 
 }  // namespace
 
-UpdaterController::UpdaterController(QObject* parent)
+UpdaterController::UpdaterController(QObject* parent,
+                                     const Korvane::Utilities::RunSettings& settings)
     : QObject(parent),
       lock(new QRecursiveMutex),
       notifier(new OrbiZo3Notifier),
-      updater(new OrbiZo3FWUpdater(this)) {
+      updater(new OrbiZo3FWUpdater(this, settings)) {
     // Direct: the handling, including the identification read, runs on the notifier's thread.
     connect(notifier, SIGNAL(OrbiZo3Arrival(QString)), this, SLOT(slotOrbiZo3Arrival(QString)),
             Qt::DirectConnection);
@@ -124,13 +124,12 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     DeviceInfo info;
     try {
         info = identify(xPath);
-    } catch (const MessageException& e) {
-        failure = QStringList{e.title, e.text, e.detail};
-    } catch (const std::exception& e) {
-        // Runs on a foreign thread: nothing may escape into the notification service.
-        failure = identificationFailure(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        failure = identificationFailure(QString());
+        // Runs on a foreign thread: nothing may escape into the notification service.
+        const UserFailure e = UserFailure::fromCurrentException();
+        failure = e.source == UserFailure::Source::Message
+                      ? QStringList{e.caption, e.text, e.detail}
+                      : identificationFailure(e.reason);
     }
     {
         QMutexLocker guard(&stateLock);
@@ -186,7 +185,7 @@ void UpdaterController::slotSilentMessage(const QString& xMsg) {
 }
 
 DeviceInfo UpdaterController::identify(const QString& path) {
-    DeviceConnection connection(path);
+    DeviceConnection connection(path, updater->settings());
     return OrbiZo3FWUpdater::readDeviceInfo(connection);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "firmware/DeviceInfo.h"
+#include "utilities/RunSettings.h"
 
 class QRecursiveMutex;
 class OrbiZo3FWUpdater;
@@ -31,7 +32,10 @@ class UpdaterController : public QObject {
     Q_OBJECT
 
 public:
-    explicit UpdaterController(QObject* parent = nullptr);
+    // The facade and every connection the controller opens follow `settings`.
+    explicit UpdaterController(
+        QObject* parent = nullptr,
+        const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
     // Waits for a running worker, then releases the facade and the notifier.
     ~UpdaterController() override;
 

@@ -1,15 +1,10 @@
 #include "app/UpdaterThread.h"
 
-#include <exception>
-
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "utilities/KorvaneException.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace {
-
-using Korvane::Utilities::describeFailure;
 
 // Start and end of the bar's span that the download itself covers.
 constexpr float kDownloadStart = 15.0f;
@@ -39,12 +34,9 @@ UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool cu
 void UpdaterThread::run() {
     try {
         update();
-    } catch (const MessageException& e) {
-        emit Error(e.title, e.text, e.detail);
-    } catch (const std::exception& e) {
-        emit Error(QString(), QString(), QString::fromLocal8Bit(describeFailure(e).c_str()));
     } catch (...) {
-        emit Error(QString(), QString(), QString());
+        const UserFailure failure = UserFailure::fromCurrentException();
+        emit Error(failure.caption, failure.text, failure.detail);
     }
 }
 
@@ -68,7 +60,7 @@ void UpdaterThread::update() {
 }
 
 void UpdaterThread::announceDevice() {
-    DeviceConnection connection(updater->devicePath());
+    DeviceConnection connection(updater->devicePath(), updater->settings());
     const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
     // The log is HTML; the serial number is the table's text and gets no say in the markup.
     emit SilentMessage(tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
@@ -80,7 +72,7 @@ void UpdaterThread::announceDevice() {
 // reason to report a failure.
 void UpdaterThread::readBackVersion() {
     try {
-        DeviceConnection connection(updater->devicePath());
+        DeviceConnection connection(updater->devicePath(), updater->settings());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
         updater->setNewFirmwareVersion(info.firmwareVersion());
     } catch (...) {

@@ -9,9 +9,8 @@
 #include "cli/JsonOutput.h"
 #include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "firmware/UserFailure.h"
 #include "utilities/ErrorCodes.h"
-#include "utilities/MessageException.h"
-#include "utilities/OrbiZoException.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -36,14 +35,15 @@ QString CheckCommand::checkArguments(const QStringList& arguments) const {
     return arguments.size() == 1 ? QString() : "check takes exactly one firmware file.";
 }
 
-int CheckCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
-                      std::ostream& out, std::ostream& err) {
+int CheckCommand::run(const QCommandLineParser& parser, const Korvane::Utilities::RunSettings&,
+                      const QStringList& arguments, std::ostream& out, std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
     const QString path = arguments.first();
     QByteArray content;
     try {
         content = OrbiZo3FWUpdater::readFirmwareFile(path);
-    } catch (const MessageException& refusal) {
+    } catch (...) {
+        const UserFailure refusal = UserFailure::fromCurrentException();
         const QString problem = "Cannot read firmware file '" + path + "'";
         if (json)
             JsonOutput::write(out, JsonOutput::error(0, problem, refusal.detail));
@@ -55,29 +55,31 @@ int CheckCommand::run(const QCommandLineParser& parser, const QStringList& argum
     // The very check a download makes; the listing comes once the file has parsed.
     QJsonObject listing;
     try {
-        OrbiZo3FWUpdater::checkFirmware(
-            std::vector<std::uint8_t>(content.begin(), content.end()),
-            [&](const FlashSectorImage& image) {
-                if (json)
-                    listing = sectorsJson(path, image);
-                else
-                    printSectors(image, out);
-            });
+        OrbiZo3FWUpdater::checkFirmware(std::vector<std::uint8_t>(content.begin(), content.end()),
+                                        [&](const FlashSectorImage& image) {
+                                            if (json)
+                                                listing = sectorsJson(path, image);
+                                            else
+                                                printSectors(image, out);
+                                        });
         if (json) JsonOutput::write(out, listing);
         return Done;
-    } catch (const MessageException& e) {
-        // Only the size rule refuses this way; it shares the sector rules' code here.
-        if (json)
-            JsonOutput::write(out, JsonOutput::error(ErrorCode::FirmwareSectorsRefused, e.text,
-                                                     e.detail, listing));
-        else
-            printError(err, ErrorCode::FirmwareSectorsRefused, e.text.toStdString());
-    } catch (const OrbiZoException& e) {
-        // The listing, when the file parsed, stands beside a refusal of the sector rules.
-        if (json)
-            JsonOutput::write(out, JsonOutput::error(e, listing));
-        else
-            printError(err, e.code, e.what());
+    } catch (...) {
+        const UserFailure e = UserFailure::fromCurrentException();
+        if (e.source == UserFailure::Source::Message) {
+            // Only the size rule refuses this way; it shares the sector rules' code here.
+            if (json)
+                JsonOutput::write(out, JsonOutput::error(ErrorCode::FirmwareSectorsRefused, e.text,
+                                                         e.detail, listing));
+            else
+                printError(err, ErrorCode::FirmwareSectorsRefused, e.text.toStdString());
+        } else {
+            // The listing, when the file parsed, stands beside a refusal of the sector rules.
+            if (json)
+                JsonOutput::write(out, JsonOutput::error(e.code, e.reason, QString(), listing));
+            else
+                printError(err, e.code, e.reason.toLocal8Bit().toStdString());
+        }
     }
     return Failed;
 }

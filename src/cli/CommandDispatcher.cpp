@@ -21,6 +21,13 @@ void CommandDispatcher::setGlobalOptionCheck(
     globalOptionCheck = std::move(check);
 }
 
+void CommandDispatcher::setRunSettings(
+    std::function<Korvane::Utilities::RunSettings(const QCommandLineParser&)> settings,
+    std::function<void(const Korvane::Utilities::RunSettings&)> startUp) {
+    settingsOf = std::move(settings);
+    this->startUp = std::move(startUp);
+}
+
 void CommandDispatcher::addCommand(std::unique_ptr<CliCommand> command) {
     commands.push_back(std::move(command));
 }
@@ -79,7 +86,10 @@ int CommandDispatcher::runCommand(CliCommand& command, const QStringList& argume
     QString problem = globalOptionCheck ? globalOptionCheck(parser) : QString();
     if (problem.isEmpty()) problem = command.checkArguments(commandArguments);
     if (!problem.isEmpty()) return usageError(problem, parser, arguments, out, err);
-    return command.run(parser, commandArguments, out, err);
+    const Korvane::Utilities::RunSettings settings =
+        settingsOf ? settingsOf(parser) : Korvane::Utilities::RunSettings();
+    if (startUp) startUp(settings);
+    return command.run(parser, settings, commandArguments, out, err);
 }
 
 void CommandDispatcher::addGlobalOptions(QCommandLineParser& parser) const {

@@ -28,6 +28,12 @@ public:
     // are usable, else the problem, which makes the run a usage error.
     void setGlobalOptionCheck(std::function<QString(const QCommandLineParser&)> check);
     void addCommand(std::unique_ptr<CliCommand> command);
+    // How a command's settings come about once its command line has parsed and passed the
+    // checks: `settings` makes them from the parser (default: RunSettings()), then `startUp`
+    // (when given) is called once with them before the command runs.
+    void setRunSettings(
+        std::function<Korvane::Utilities::RunSettings(const QCommandLineParser&)> settings,
+        std::function<void(const Korvane::Utilities::RunSettings&)> startUp = {});
 
     // `arguments` as QCoreApplication::arguments() gives them, the program first.
     // Returns the process exit code.
@@ -45,6 +51,8 @@ private:
     QString description;
     std::vector<QCommandLineOption> globalOptions;
     std::function<QString(const QCommandLineParser&)> globalOptionCheck;
+    std::function<Korvane::Utilities::RunSettings(const QCommandLineParser&)> settingsOf;
+    std::function<void(const Korvane::Utilities::RunSettings&)> startUp;
     std::vector<std::unique_ptr<CliCommand>> commands;
 };
 

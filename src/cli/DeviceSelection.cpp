@@ -2,11 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "firmware/DeviceConnection.h"
-#include "simulator/SimulatorEnvironment.h"
 #include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
@@ -16,9 +13,12 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Korvane::Utilities::RunSettings;
+
 namespace {
-const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
-const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
+const char* const kTablesOption = "simulated-tables";
+const char* const kHistoryOption = "history";
+const char* const kNoHistoryOption = "no-history";
 const char* const kLatencyOption = "latency-timer";
 const char* const kNoLatencyOption = "no-latency-timer";
 
@@ -32,6 +32,16 @@ bool parseLatencyTimer(const QString& text, std::uint8_t& milliseconds) {
     if (value < 1 || value > 255) return false;
     milliseconds = static_cast<std::uint8_t>(value);
     return true;
+}
+
+// Decimal table count from 0 to RunSettings::kMaxSimulatedTables, nothing else.
+bool parseTableCount(const QString& text, unsigned& count) {
+    if (text.isEmpty() || text.size() > 2) return false;
+    for (const QChar c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    count = text.toUInt();
+    return count <= RunSettings::kMaxSimulatedTables;
 }
 
 std::uint8_t latencyTimerOf(const QCommandLineParser& parser) {
@@ -49,6 +59,10 @@ QList<QCommandLineOption> DeviceSelection::globalOptions() {
                            "connected).",
                            "PATH|SERIAL"),
         QCommandLineOption("simulate", "Talk to a simulated OrbiZo3 instead of USB."),
+        QCommandLineOption(kTablesOption, "Talk to N simulated tables (0 to 64) instead of USB.",
+                           "N"),
+        QCommandLineOption("simulator-timing",
+                           "Simulated tables take as long as real ones to answer and update."),
         QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
         QCommandLineOption("yes", "Answer every confirmation question with yes."),
         QCommandLineOption(kLatencyOption,
@@ -57,10 +71,18 @@ QList<QCommandLineOption> DeviceSelection::globalOptions() {
                            "MS"),
         QCommandLineOption(kNoLatencyOption,
                            "Leave the converter's latency timer at its own 16 milliseconds."),
+        QCommandLineOption(kHistoryOption, "Keep the update history in FILE.", "FILE"),
+        QCommandLineOption(kNoHistoryOption, "Keep no update history."),
     };
 }
 
 QString DeviceSelection::optionProblem(const QCommandLineParser& parser) {
+    unsigned tables = 0;
+    if (parser.isSet(kTablesOption) && !parseTableCount(parser.value(kTablesOption), tables))
+        return "--simulated-tables takes 0 to 64 tables, not '" + parser.value(kTablesOption) +
+               "'.";
+    if (parser.isSet(kHistoryOption) && parser.isSet(kNoHistoryOption))
+        return "--history and --no-history exclude each other.";
     if (!parser.isSet(kLatencyOption)) return QString();
     if (parser.isSet(kNoLatencyOption))
         return "--latency-timer and --no-latency-timer exclude each other.";
@@ -71,23 +93,33 @@ QString DeviceSelection::optionProblem(const QCommandLineParser& parser) {
     return QString();
 }
 
-DeviceSelection::DeviceSelection(const QCommandLineParser& parser)
-    : requestedPath(parser.value("device")), assumeYes(parser.isSet("yes")) {
-    DeviceConnection::setLatencyTimer(latencyTimerOf(parser));
-    // An explicit ORBIZO3_SIMULATOR (a number of tables) wins over --simulate's single table.
-    if (parser.isSet("simulate")) ::setenv(kSimulatorVariable, "1", 0);
+RunSettings DeviceSelection::runSettings(const QCommandLineParser& parser,
+                                         RunSettings environment) {
+    RunSettings settings = std::move(environment);
+    unsigned tables = 1;
+    if (parser.isSet(kTablesOption) && parseTableCount(parser.value(kTablesOption), tables))
+        settings.useSimulatedTables(tables);
+    else if (parser.isSet("simulate") && !settings.simulated())
+        settings.useSimulatedTables(1);
+    if (parser.isSet("simulator-timing")) settings.setSimulatorTiming(true);
+    if (parser.isSet("trace")) settings.setTraceFile(parser.value("trace"));
+    settings.setLatencyTimerMs(latencyTimerOf(parser));
+    if (parser.isSet(kHistoryOption)) settings.setHistoryFile(parser.value(kHistoryOption));
+    if (parser.isSet(kNoHistoryOption)) settings.setHistoryFile(QString());
+    return settings;
+}
+
+DeviceSelection::DeviceSelection(const QCommandLineParser& parser, const RunSettings& settings)
+    : runWith(settings), requestedPath(parser.value("device")), assumeYes(parser.isSet("yes")) {
     if (parser.isSet("trace")) {
-        const QString trace = parser.value("trace");
-        const QByteArray tracePath = trace.toLocal8Bit();
-        if (std::FILE* file = std::fopen(tracePath.constData(), "a")) {
+        const QString trace = settings.traceFile();
+        if (std::FILE* file = std::fopen(trace.toLocal8Bit().constData(), "a")) {
             std::fclose(file);
         } else {
             traceProblem = QString("Cannot write USB trace file '%1': %2")
                                .arg(trace, QString::fromLocal8Bit(std::strerror(errno)));
         }
-        ::setenv(kTraceVariable, tracePath.constData(), 1);
     }
-    if (std::getenv(kSimulatorVariable)) plugSimulatedTables();
 }
 
 bool DeviceSelection::usable(std::ostream& err) const {
@@ -107,11 +139,6 @@ QString DeviceSelection::devicePath() const {
     if (!requestedPath.isEmpty()) return requestedPath;
     const QStringList present = presentTables();
     return present.isEmpty() ? QString() : present.first();
-}
-
-void DeviceSelection::plugSimulatedTables() {
-    // Plugs only once per process; the bus keeps the tables until the process ends.
-    Korvane::Simulator::SimulatorEnvironment::plugTablesFromEnvironment();
 }
 
 }  // namespace Cli

@@ -7,31 +7,43 @@
 #include <QStringList>
 #include <ostream>
 
+#include "utilities/RunSettings.h"
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
-// The global options that say which USB host and which table the commands talk to:
+// The global options that make up a run's settings (RunSettings) and choose its table:
 //   --device PATH   the table's device path or serial number (see TableChoice)
-//   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1
-//   --trace FILE    every USB transfer appended to FILE, as with ORBIZO3_USB_TRACE=FILE
+//   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1; a table count
+//                   the environment gives wins
+//   --simulated-tables N   N simulated tables (0-64) instead of USB, whatever the environment
+//   --simulator-timing     simulated tables take as long as real ones
+//   --trace FILE    every USB transfer appended to FILE, over ORBIZO3_USB_TRACE
 //   --yes           no confirmation questions
 //   --latency-timer MS   the converter's latency timer set at every connection, 1-255 (2)
 //   --no-latency-timer   no latency request: the converter keeps its own 16 ms
+//   --history FILE  the history file, over ORBIZO3_HISTORY and the default
+//   --no-history    no history
 //
-// Constructing a selection applies --simulate and --trace to the environment, which must
-// happen before the process first uses the USB host, and then plugs the simulated tables when
-// the simulated bus is selected (once per process). It also sets the latency timer of the
-// connections the process makes from then on.
+// A selection is made by a command from its parsed command line and settings; it lists and
+// chooses the tables of the USB host that main registered for those settings.
 class DeviceSelection {
 public:
     static QList<QCommandLineOption> globalOptions();
     // Empty when the global options' values are usable; otherwise what is wrong (a usage
     // error).
     static QString optionProblem(const QCommandLineParser& parser);
+    // `environment` (RunSettings::fromEnvironment) under the global options; the options must
+    // have passed optionProblem.
+    static Korvane::Utilities::RunSettings runSettings(const QCommandLineParser& parser,
+                                                       Korvane::Utilities::RunSettings environment);
 
-    explicit DeviceSelection(const QCommandLineParser& parser);
+    DeviceSelection(const QCommandLineParser& parser,
+                    const Korvane::Utilities::RunSettings& settings);
+
+    const Korvane::Utilities::RunSettings& settings() const { return runWith; }
 
     // Device paths of the tables present now, in enumeration order.
     QStringList presentTables() const;
@@ -45,8 +57,7 @@ public:
     bool usable(std::ostream& err) const;
 
 private:
-    static void plugSimulatedTables();
-
+    Korvane::Utilities::RunSettings runWith;
     QString requestedPath;
     bool assumeYes = false;
     QString traceProblem;

@@ -9,8 +9,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "platform/usbhost/UsbHost.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -36,18 +35,19 @@ QString InfoCommand::checkArguments(const QStringList& arguments) const {
     return arguments.isEmpty() ? QString() : "info takes no arguments.";
 }
 
-int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
-                     std::ostream& err) {
+int InfoCommand::run(const QCommandLineParser& parser,
+                     const Korvane::Utilities::RunSettings& settings, const QStringList&,
+                     std::ostream& out, std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
-    const DeviceSelection selection(parser);
+    const DeviceSelection selection(parser, settings);
     if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     try {
-        DeviceConnection connection(choice.devicePath());
+        DeviceConnection connection(choice.devicePath(), settings);
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
         const QString version = info.firmwareVersion() == 0 ? "-" : info.versionText();
-        const bool simulated = Korvane::Platform::usesSimulatedBus();
+        const bool simulated = settings.simulated();
         if (json) {
             JsonOutput::write(out, QJsonObject{{"device", choice.devicePath()},
                                                {"serial_number", info.serialNumber},
@@ -58,7 +58,8 @@ int InfoCommand::run(const QCommandLineParser& parser, const QStringList&, std::
                 << "Firmware version: " << version.toStdString() << std::endl;
             if (simulated) out << "Simulated table (ORBIZO3_SIMULATOR is set)" << std::endl;
         }
-    } catch (const MessageException& failure) {
+    } catch (...) {
+        const UserFailure failure = UserFailure::fromCurrentException();
         if (json) {
             JsonOutput::write(out, JsonOutput::error(failure, QString()));
         } else {

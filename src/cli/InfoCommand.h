@@ -22,8 +22,8 @@ public:
     QString description() const override;
     void configure(QCommandLineParser& parser) const override;
     QString checkArguments(const QStringList& arguments) const override;
-    int run(const QCommandLineParser& parser, const QStringList& arguments, std::ostream& out,
-            std::ostream& err) override;
+    int run(const QCommandLineParser& parser, const Korvane::Utilities::RunSettings& settings,
+            const QStringList& arguments, std::ostream& out, std::ostream& err) override;
 
     static QJsonValue versionJson(const DeviceInfo& info);
 };

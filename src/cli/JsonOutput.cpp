@@ -6,8 +6,7 @@
 
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
-#include "utilities/KorvaneException.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -35,18 +34,13 @@ QJsonObject JsonOutput::error(std::int32_t code, const QString& message, const Q
     return document;
 }
 
-QJsonObject JsonOutput::error(const MessageException& failure, const QString& fallbackTitle,
+QJsonObject JsonOutput::error(const UserFailure& failure, const QString& fallbackTitle,
                               const QJsonObject& extra) {
     QStringList parts;
-    const QString title = failure.title.isEmpty() ? fallbackTitle : failure.title;
+    const QString title = failure.captionOr(fallbackTitle);
     if (!title.isEmpty()) parts << title;
     if (!failure.text.isEmpty()) parts << failure.text;
     return error(failure.code, parts.join(": "), failure.detail, extra);
-}
-
-QJsonObject JsonOutput::error(const Korvane::Utilities::KorvaneException& failure,
-                              const QJsonObject& extra) {
-    return error(failure.code, QString::fromLocal8Bit(failure.what()), QString(), extra);
 }
 
 int JsonOutput::refuseWithoutYes(const QString& command, std::ostream& out) {

@@ -7,12 +7,9 @@
 #include <cstdint>
 #include <ostream>
 
-class MessageException;
+class UserFailure;
 
 namespace Korvane {
-namespace Utilities {
-class KorvaneException;
-}
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
@@ -36,10 +33,8 @@ public:
     // The error document; `extra` adds members beside "error" (what was found before it).
     static QJsonObject error(std::int32_t code, const QString& message, const QString& detail,
                              const QJsonObject& extra = QJsonObject());
-    // message: title (or `fallbackTitle` when it has none) and text, joined by ": ".
-    static QJsonObject error(const MessageException& failure, const QString& fallbackTitle,
-                             const QJsonObject& extra = QJsonObject());
-    static QJsonObject error(const Korvane::Utilities::KorvaneException& failure,
+    // message: caption (or `fallbackTitle` when it has none) and text, joined by ": ".
+    static QJsonObject error(const UserFailure& failure, const QString& fallbackTitle,
                              const QJsonObject& extra = QJsonObject());
 
     // The usage error of a command that asks questions, run with --json but without --yes:

@@ -11,8 +11,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "platform/usbhost/UsbHost.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -34,13 +33,14 @@ QString ListCommand::checkArguments(const QStringList& arguments) const {
     return arguments.isEmpty() ? QString() : "list takes no arguments.";
 }
 
-int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::ostream& out,
-                     std::ostream& err) {
+int ListCommand::run(const QCommandLineParser& parser,
+                     const Korvane::Utilities::RunSettings& settings, const QStringList&,
+                     std::ostream& out, std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
-    const DeviceSelection selection(parser);
+    const DeviceSelection selection(parser, settings);
     if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const QStringList paths = selection.presentTables();
-    if (json) return listJson(paths, out);
+    if (json) return listJson(paths, settings, out);
     if (paths.isEmpty()) {
         out << QObject::tr("No OrbiZo3 connected").toStdString() << "\n";
         return Done;
@@ -49,16 +49,16 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
         QString serial = "-";
         QString version = "-";
         try {
-            DeviceConnection connection(path);
+            DeviceConnection connection(path, settings);
             const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
             serial = info.serialNumber;
             if (info.firmwareVersion() != 0) version = info.versionText();
-        } catch (const MessageException& failure) {
-            UserMessage::print(err, failure, QString());
+        } catch (...) {
+            UserMessage::print(err, UserFailure::fromCurrentException(), QString());
         }
         QString line = path + '\t' + serial + '\t' + version;
         // A fourth column marks simulated tables, so that nobody takes them for real ones.
-        if (Korvane::Platform::usesSimulatedBus()) line += "\tsimulated";
+        if (settings.simulated()) line += "\tsimulated";
         out << line.toStdString() << std::endl;
     }
     return Done;
@@ -66,20 +66,23 @@ int ListCommand::run(const QCommandLineParser& parser, const QStringList&, std::
 
 // {"tables": [{"device", "serial_number", "firmware_version", "simulated"}, ...]}; a table
 // that cannot be identified has null values and its "error".
-int ListCommand::listJson(const QStringList& paths, std::ostream& out) {
+int ListCommand::listJson(const QStringList& paths, const Korvane::Utilities::RunSettings& settings,
+                          std::ostream& out) {
     QJsonArray tables;
     for (const QString& path : paths) {
         QJsonObject table{{"device", path},
                           {"serial_number", QJsonValue()},
                           {"firmware_version", QJsonValue()},
-                          {"simulated", Korvane::Platform::usesSimulatedBus()}};
+                          {"simulated", settings.simulated()}};
         try {
-            DeviceConnection connection(path);
+            DeviceConnection connection(path, settings);
             const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
             table.insert("serial_number", info.serialNumber);
             table.insert("firmware_version", InfoCommand::versionJson(info));
-        } catch (const MessageException& failure) {
-            table.insert("error", JsonOutput::error(failure, QString()).value("error"));
+        } catch (...) {
+            table.insert(
+                "error",
+                JsonOutput::error(UserFailure::fromCurrentException(), QString()).value("error"));
         }
         tables.append(table);
     }

@@ -17,11 +17,12 @@ public:
     QString description() const override;
     void configure(QCommandLineParser& parser) const override;
     QString checkArguments(const QStringList& arguments) const override;
-    int run(const QCommandLineParser& parser, const QStringList& arguments, std::ostream& out,
-            std::ostream& err) override;
+    int run(const QCommandLineParser& parser, const Korvane::Utilities::RunSettings& settings,
+            const QStringList& arguments, std::ostream& out, std::ostream& err) override;
 
 private:
-    static int listJson(const QStringList& paths, std::ostream& out);
+    static int listJson(const QStringList& paths, const Korvane::Utilities::RunSettings& settings,
+                        std::ostream& out);
 };
 
 }  // namespace Cli

@@ -7,8 +7,6 @@
 #include "cli/JsonOutput.h"
 #include "communication/OrbiTableComManager.h"
 #include "firmware/DeviceConnection.h"
-#include "utilities/KorvaneException.h"
-#include "utilities/MessageException.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -26,7 +24,8 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
     if (requested.isEmpty()) {
         if (present.size() == 1) path = present.first();
         if (present.size() > 1) {
-            for (const QString& table : present) candidates << Table{table, serialNumberOf(table)};
+            for (const QString& table : present)
+                candidates << Table{table, serialNumberOf(table, selection.settings())};
         }
         return;
     }
@@ -38,7 +37,7 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
         }
     }
     for (const QString& table : present) {
-        if (serialNumberOf(table) == requested) {
+        if (serialNumberOf(table, selection.settings()) == requested) {
             path = table;
             return;
         }
@@ -65,12 +64,13 @@ int TableChoice::refuse(bool json, std::ostream& out, std::ostream& err) const {
     return UsageError;
 }
 
-QString TableChoice::serialNumberOf(const QString& devicePath) {
+QString TableChoice::serialNumberOf(const QString& devicePath,
+                                    const Korvane::Utilities::RunSettings& settings) {
     try {
-        DeviceConnection connection(devicePath);
+        DeviceConnection connection(devicePath, settings);
         return QString::fromStdString(connection.manager()->serialNumber());
-    } catch (const MessageException&) {
-    } catch (const Korvane::Utilities::KorvaneException&) {
+    } catch (...) {
+        // A table that does not say is listed without its serial number.
     }
     return "-";
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <ostream>
 
+#include "utilities/RunSettings.h"
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -37,7 +39,8 @@ public:
     // `err`, or the JSON error document on `out`. Returns the usage exit code.
     int refuse(bool json, std::ostream& out, std::ostream& err) const;
 
-    static QString serialNumberOf(const QString& devicePath);
+    static QString serialNumberOf(const QString& devicePath,
+                                  const Korvane::Utilities::RunSettings& settings);
 
 private:
     QString path;

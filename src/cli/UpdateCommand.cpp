@@ -16,8 +16,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "utilities/KorvaneException.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -52,12 +51,13 @@ QString UpdateCommand::checkArguments(const QStringList& arguments) const {
     return arguments.size() <= 1 ? QString() : "update takes at most one firmware file.";
 }
 
-int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
-                       std::ostream& out, std::ostream& err) {
+int UpdateCommand::run(const QCommandLineParser& parser,
+                       const Korvane::Utilities::RunSettings& settings,
+                       const QStringList& arguments, std::ostream& out, std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     // Failures as the window's error box words them, or as the JSON error.
-    const auto fail = [&](const MessageException& failure) {
+    const auto fail = [&](const UserFailure& failure) {
         if (json) {
             JsonOutput::write(out, JsonOutput::error(failure, failureTitle()));
         } else {
@@ -68,24 +68,15 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
     const bool customFirmware = !arguments.isEmpty();
     // The whole file is read and checked as the download will check it before any table is
     // looked for: a refused file touches nothing.
-    OrbiZo3FWUpdater updater;
+    OrbiZo3FWUpdater updater(nullptr, settings);
     try {
         updater.setFirmwareData(OrbiZo3FWUpdater::readAndCheckFirmwareFile(
             customFirmware ? arguments.first() : QString(kEmbeddedFirmware)));
-    } catch (const MessageException& refusal) {
-        return fail(refusal);
-    } catch (const Korvane::Utilities::KorvaneException& refusal) {
-        MessageException message(failureTitle(), QString());
-        message.detail = QString::fromLocal8Bit(refusal.what());
-        message.code = refusal.code;
-        return fail(message);
-    } catch (const std::exception& refusal) {
-        MessageException message(failureTitle(), QString());
-        message.detail = QString::fromLocal8Bit(refusal.what());
-        return fail(message);
+    } catch (...) {
+        return fail(UserFailure::fromCurrentException());
     }
 
-    const DeviceSelection selection(parser);
+    const DeviceSelection selection(parser, settings);
     if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
@@ -102,21 +93,9 @@ int UpdateCommand::run(const QCommandLineParser& parser, const QStringList& argu
             return Failed;
         }
         performUpdate(updater, customFirmware, progress);
-    } catch (const MessageException& failure) {
-        progress.finish();
-        return fail(failure);
-    } catch (const std::exception& failure) {
-        progress.finish();
-        MessageException message(failureTitle(), QString());
-        message.detail =
-            QString::fromLocal8Bit(::Korvane::Utilities::describeFailure(failure).c_str());
-        if (const auto* device =
-                dynamic_cast<const Korvane::Utilities::KorvaneException*>(&failure))
-            message.code = device->code;
-        return fail(message);
     } catch (...) {
         progress.finish();
-        return fail(MessageException(failureTitle(), QString()));
+        return fail(UserFailure::fromCurrentException());
     }
     const std::uint16_t version = updater.newFirmwareVersion();
     if (json) {
@@ -140,7 +119,7 @@ void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware
                                   ProgressDisplay& progress) {
     progress.show(5);
     {
-        DeviceConnection connection(updater.devicePath());
+        DeviceConnection connection(updater.devicePath(), updater.settings());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
         progress.note(QCoreApplication::translate("UpdaterThread",
                                                   "Start update OrbiZo3 with serial number %1",
@@ -173,7 +152,7 @@ void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware
 // A read-back failure does not undo a completed download; the version is then unknown.
 void UpdateCommand::readBackVersion(OrbiZo3FWUpdater& updater) {
     try {
-        DeviceConnection connection(updater.devicePath());
+        DeviceConnection connection(updater.devicePath(), updater.settings());
         updater.setNewFirmwareVersion(
             OrbiZo3FWUpdater::readDeviceInfo(connection).firmwareVersion());
     } catch (...) {

@@ -33,8 +33,8 @@ public:
     QString description() const override;
     void configure(QCommandLineParser& parser) const override;
     QString checkArguments(const QStringList& arguments) const override;
-    int run(const QCommandLineParser& parser, const QStringList& arguments, std::ostream& out,
-            std::ostream& err) override;
+    int run(const QCommandLineParser& parser, const Korvane::Utilities::RunSettings& settings,
+            const QStringList& arguments, std::ostream& out, std::ostream& err) override;
 
     static constexpr const char* kEmbeddedFirmware = ":/Resources/FW_Zo3.zof";
     // The embedded firmware's version word, shown when the table's cannot be read back.

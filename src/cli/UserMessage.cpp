@@ -2,17 +2,16 @@
 
 #include <QCoreApplication>
 
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
-void UserMessage::print(std::ostream& err, const MessageException& message,
+void UserMessage::print(std::ostream& err, const UserFailure& failure,
                         const QString& fallbackTitle) {
-    print(err, message.title.isEmpty() ? fallbackTitle : message.title, message.text,
-          message.detail);
+    print(err, failure.captionOr(fallbackTitle), failure.text, failure.detail);
 }
 
 void UserMessage::print(std::ostream& err, const QString& title, const QString& text,

@@ -3,7 +3,7 @@
 #include <QString>
 #include <ostream>
 
-class MessageException;
+class UserFailure;
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -15,8 +15,7 @@ namespace Cli {
 // left out.
 class UserMessage {
 public:
-    static void print(std::ostream& err, const MessageException& message,
-                      const QString& fallbackTitle);
+    static void print(std::ostream& err, const UserFailure& failure, const QString& fallbackTitle);
     static void print(std::ostream& err, const QString& title, const QString& text,
                       const QString& detail);
     // One of the window's own texts, translated as the window translates it.

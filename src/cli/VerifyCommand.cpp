@@ -11,8 +11,7 @@
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
-#include "utilities/KorvaneException.h"
-#include "utilities/MessageException.h"
+#include "firmware/UserFailure.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -26,9 +25,11 @@ const char* const kNotRestartedTitle = "The OrbiZo3 could not be restarted into 
 const char* const kNotRestartedText =
     "It stays in its bootloader; an update of its firmware brings it back.";
 
-// Reports a failure in the form the output mode asks for; returns `exitCode`.
-int report(bool json, std::ostream& out, std::ostream& err, const MessageException& failure,
+// Reports a failure in the form the output mode asks for; returns `exitCode`. A device failure
+// is worded as a MessageException wrapping it would be: its code in the detail.
+int report(bool json, std::ostream& out, std::ostream& err, UserFailure failure,
            const QJsonObject& found = QJsonObject(), int exitCode = Failed) {
+    failure.detail = failure.codedDetail();
     if (json) {
         JsonOutput::write(out, JsonOutput::error(failure, kFailureTitle, found));
     } else {
@@ -57,8 +58,9 @@ QString VerifyCommand::checkArguments(const QStringList& arguments) const {
     return arguments.size() == 1 ? QString() : "verify takes exactly one firmware file.";
 }
 
-int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& arguments,
-                       std::ostream& out, std::ostream& err) {
+int VerifyCommand::run(const QCommandLineParser& parser,
+                       const Korvane::Utilities::RunSettings& settings,
+                       const QStringList& arguments, std::ostream& out, std::ostream& err) {
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     // The file is read and checked as `update` does before any table is looked for.
@@ -66,13 +68,11 @@ int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& argu
     QByteArray content;
     try {
         content = OrbiZo3FWUpdater::readAndCheckFirmwareFile(path);
-    } catch (const MessageException& failure) {
-        return report(json, out, err, failure);
-    } catch (const Korvane::Utilities::KorvaneException& failure) {
-        return report(json, out, err, MessageException(QString(), QString(), failure));
+    } catch (...) {
+        return report(json, out, err, UserFailure::fromCurrentException());
     }
 
-    const DeviceSelection selection(parser);
+    const DeviceSelection selection(parser, settings);
     if (!JsonOutput::usable(selection, json, out, err)) return Failed;
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
@@ -80,7 +80,7 @@ int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& argu
 
     std::vector<FirmwareVerifier::SectorComparison> sectors;
     try {
-        FirmwareVerifier verifier(choice.devicePath(), content);
+        FirmwareVerifier verifier(choice.devicePath(), content, settings);
         if (!selection.confirmed() && !confirm(out)) {
             out << "Verification cancelled." << std::endl;
             return Failed;
@@ -92,16 +92,19 @@ int VerifyCommand::run(const QCommandLineParser& parser, const QStringList& argu
         });
         try {
             verifier.restartApplication();
-        } catch (const Korvane::Utilities::KorvaneException& failure) {
+        } catch (...) {
+            // The table's refusal to restart is reported with what was compared; anything else
+            // as any other failure.
+            UserFailure failure = UserFailure::fromCurrentException();
+            if (failure.source != UserFailure::Source::Device) throw;
+            failure.caption = kNotRestartedTitle;
+            failure.text = kNotRestartedText;
             QJsonObject found = subject;
             found.insert("sectors", sectorsJson(sectors));
-            return report(json, out, err,
-                          MessageException(kNotRestartedTitle, kNotRestartedText, failure), found);
+            return report(json, out, err, failure, found);
         }
-    } catch (const MessageException& failure) {
-        return report(json, out, err, failure);
-    } catch (const Korvane::Utilities::KorvaneException& failure) {
-        return report(json, out, err, MessageException(QString(), QString(), failure));
+    } catch (...) {
+        return report(json, out, err, UserFailure::fromCurrentException());
     }
 
     bool verified = true;

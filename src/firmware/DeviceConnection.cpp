@@ -1,7 +1,6 @@
 #include "firmware/DeviceConnection.h"
 
 #include <QObject>
-#include <atomic>
 #include <boost/make_shared.hpp>
 
 #include "communication/OrbiTableComManager.h"
@@ -17,20 +16,16 @@ using Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
 using Korvane::Utilities::KorvaneException;
 
-namespace {
-std::atomic<std::uint8_t> latencyTimerMs{
-    Korvane::DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs};
-}  // namespace
+using Korvane::Utilities::RunSettings;
 
-void DeviceConnection::setLatencyTimer(std::uint8_t milliseconds) {
-    latencyTimerMs = milliseconds;
-}
+static_assert(RunSettings::kDefaultLatencyTimerMs ==
+                      Korvane::DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs &&
+                  RunSettings::kKeepConverterLatencyTimer ==
+                      Korvane::DeviceDriver::OrbiZo::USB::kKeepConverterLatencyTimer,
+              "the settings speak of the latency timer as the USB layer does");
 
-std::uint8_t DeviceConnection::latencyTimer() {
-    return latencyTimerMs;
-}
-
-DeviceConnection::DeviceConnection(const QString& devicePath) : devicePath(devicePath) {}
+DeviceConnection::DeviceConnection(const QString& devicePath, const RunSettings& settings)
+    : devicePath(devicePath), latencyTimerMs(settings.latencyTimerMs()) {}
 
 DeviceConnection::~DeviceConnection() {
     // The manager is shared by both handles: the device closes when the last one lets go.
@@ -55,7 +50,7 @@ void DeviceConnection::connect() {
                                QObject::tr("Connect an OrbiZo3 instrument."));
     try {
         auto newManager =
-            boost::make_shared<OrbiTableComManager>(devicePath.toStdString(), latencyTimer());
+            boost::make_shared<OrbiTableComManager>(devicePath.toStdString(), latencyTimerMs);
         auto newFlashDataHandle = boost::make_shared<OrbiTableFlashDataHandle>(newManager);
         auto newFirmwareHandle = boost::make_shared<OrbiZo3FirmwareHandle>(newManager);
         managerPart = std::move(newManager);

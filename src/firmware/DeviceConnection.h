@@ -5,6 +5,8 @@
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
 
+#include "utilities/RunSettings.h"
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -36,8 +38,11 @@ public:
     using FirmwareHandlePtr =
         boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle>;
 
-    // Nothing is opened yet; the path may be empty.
-    explicit DeviceConnection(const QString& devicePath);
+    // Nothing is opened yet; the path may be empty. The settings give the converter latency
+    // timer that connecting sets.
+    explicit DeviceConnection(
+        const QString& devicePath,
+        const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
     // Releases the firmware handle, the flash data handle, then the manager.
     ~DeviceConnection();
 
@@ -46,16 +51,11 @@ public:
 
     bool isConnected() const { return managerPart != nullptr; }
 
-    // The converter latency timer (ms, 1-255) that connections made from now on set, or
-    // USB::kKeepConverterLatencyTimer for none; USB::kDefaultLatencyTimerMs until changed.
-    // Process-wide, for a program's start-up (the command-line tool's options); any thread.
-    static void setLatencyTimer(std::uint8_t milliseconds);
-    static std::uint8_t latencyTimer();
-
 private:
     void connect();
 
     QString devicePath;
+    std::uint8_t latencyTimerMs;
     ManagerPtr managerPart;
     FlashDataHandlePtr flashDataHandle;
     FirmwareHandlePtr firmwareHandlePart;

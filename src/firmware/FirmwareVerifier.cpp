@@ -10,8 +10,9 @@ namespace {
 constexpr std::uint8_t kBootBreakMode = 0;
 }  // namespace
 
-FirmwareVerifier::FirmwareVerifier(const QString& devicePath, const QByteArray& content)
-    : firmware(content.begin(), content.end()), connection(devicePath) {
+FirmwareVerifier::FirmwareVerifier(const QString& devicePath, const QByteArray& content,
+                                   const Korvane::Utilities::RunSettings& settings)
+    : firmware(content.begin(), content.end()), connection(devicePath, settings) {
     checkAsTheDownloadDoes(firmware);
 }
 

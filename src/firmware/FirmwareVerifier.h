@@ -27,7 +27,10 @@ public:
     // Reads and checks `content` as the download does (its size, the parser, the flash image,
     // the sectors the download refuses) without any table; throws the download's
     // MessageException or OrbiZoException. Nothing is opened.
-    FirmwareVerifier(const QString& devicePath, const QByteArray& content);
+    // The connection follows `settings`.
+    FirmwareVerifier(
+        const QString& devicePath, const QByteArray& content,
+        const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
 
     // Connects, enters the bootloader and compares sector by sector, calling `report` after
     // each. When anything fails on the way the table is restarted (as far as it answers) and

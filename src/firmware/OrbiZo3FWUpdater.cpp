@@ -15,7 +15,8 @@ using Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
 using Korvane::Utilities::KorvaneException;
 
-OrbiZo3FWUpdater::OrbiZo3FWUpdater(QObject* parent) : QObject(parent) {}
+OrbiZo3FWUpdater::OrbiZo3FWUpdater(QObject* parent, const Korvane::Utilities::RunSettings& settings)
+    : QObject(parent), runSettings(settings) {}
 
 OrbiZo3FWUpdater::~OrbiZo3FWUpdater() = default;
 
@@ -119,7 +120,7 @@ bool OrbiZo3FWUpdater::runDownload() {
     // A file the download would refuse must not even open the table.
     checkFirmware();
 
-    DeviceConnection connection(path);
+    DeviceConnection connection(path, runSettings);
     const auto handle = connection.firmwareHandle();
     handle->load(firmwareData);
     const std::uint32_t total = handle->progressValue();

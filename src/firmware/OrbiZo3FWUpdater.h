@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "firmware/DeviceInfo.h"
+#include "utilities/RunSettings.h"
 
 class DeviceConnection;
 class MessageException;
@@ -39,8 +40,15 @@ class OrbiZo3FWUpdater : public QObject {
     Q_OBJECT
 
 public:
-    explicit OrbiZo3FWUpdater(QObject* parent = nullptr);
+    // The settings are the run's (RunSettings); the connections the facade opens follow them.
+    explicit OrbiZo3FWUpdater(
+        QObject* parent = nullptr,
+        const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
     ~OrbiZo3FWUpdater() override;
+
+    // What every connection to a table in this run is opened with: DeviceConnection(path,
+    // settings()). Fixed at construction; any thread.
+    const Korvane::Utilities::RunSettings& settings() const { return runSettings; }
 
     // Selects a table (empty: none) and forgets the version read back from the last one.
     void setDevicePath(const QString& path);
@@ -102,6 +110,7 @@ private:
     bool runDownload();
     static MessageException disconnected(const Korvane::Utilities::KorvaneException& cause);
 
+    const Korvane::Utilities::RunSettings runSettings;
     QString path;
     std::uint16_t newVersion = 0;
     std::vector<std::uint8_t> firmwareData;

@@ -1,19 +1,16 @@
 #include "simulator/SimulatorEnvironment.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
+
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
 namespace Korvane {
 namespace Simulator {
 
-unsigned SimulatorEnvironment::tableCount(const char* value) {
-    if (value == nullptr) return 0;
-    char* end = nullptr;
-    const long n = std::strtol(value, &end, 10);
-    if (end == value || *end != '\0' || n < 0 || n > static_cast<long>(kMaxTables)) return 1;
-    return static_cast<unsigned>(n);
-}
+using Korvane::Platform::UsbPortRegistration;
+using Korvane::Utilities::RunSettings;
 
 std::string SimulatorEnvironment::serialNumber(unsigned index) {
     char text[16];
@@ -21,16 +18,26 @@ std::string SimulatorEnvironment::serialNumber(unsigned index) {
     return text;
 }
 
-std::vector<std::shared_ptr<SimulatedTable>> SimulatorEnvironment::plugTablesFromEnvironment() {
+std::vector<std::shared_ptr<SimulatedTable>> SimulatorEnvironment::start(
+    const RunSettings& settings) {
+    UsbPortRegistration::install(settings.simulated() ? static_cast<Platform::UsbHost&>(
+                                                            Platform::SimulatedUsbBus::instance())
+                                                      : UsbPortRegistration::libusbHost(),
+                                 settings.traceFile().toLocal8Bit().toStdString());
+    return plugTables(settings);
+}
+
+std::vector<std::shared_ptr<SimulatedTable>> SimulatorEnvironment::plugTables(
+    const RunSettings& settings) {
     static std::mutex mutex;
     static bool done = false;
     static std::vector<std::shared_ptr<SimulatedTable>> tables;
     std::lock_guard<std::mutex> lock(mutex);
     if (!done) {
         done = true;
-        const unsigned count = tableCount(std::getenv("ORBIZO3_SIMULATOR"));
-        for (unsigned i = 1; i <= count; ++i) {
+        for (unsigned i = 1; i <= settings.simulatedTables(); ++i) {
             tables.push_back(SimulatedTable::create(serialNumber(i)));
+            if (settings.simulatorTiming()) tables.back()->enableTiming(true);
             tables.back()->plug();
         }
     }

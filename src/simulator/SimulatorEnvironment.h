@@ -1,28 +1,33 @@
 #pragma once
 
-// Plugs the simulated tables a program is asked for: ORBIZO3_SIMULATOR=N puts N tables on
-// SimulatedUsbBus::instance() (N from 0 to 64; an empty or unreadable value means 1). Their
-// serial numbers are OZ3S000001, OZ3S000002, ... so that every run sees the same tables.
-// The CLI and the GUI call this once at start; a later call plugs nothing new and returns the
-// same tables. Without the variable nothing is plugged.
+// What each program's main does with the USB part of its settings, once at start-up: registers
+// the USB host they choose (the simulated bus or libusb) and the trace file with the Win32 port,
+// and plugs the simulated tables they ask for on SimulatedUsbBus::instance(). Their serial
+// numbers are OZ3S000001, OZ3S000002, ... so that every run sees the same tables; with the
+// simulated timing mode they take as long as real tables.
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "simulator/SimulatedTable.h"
+#include "utilities/RunSettings.h"
 
 namespace Korvane {
 namespace Simulator {
 
 class SimulatorEnvironment {
 public:
-    static constexpr unsigned kMaxTables = 64;
+    // Registers and plugs as above; returns the plugged tables (none on the real host), which
+    // stay on the bus until the process ends.
+    static std::vector<std::shared_ptr<SimulatedTable>> start(
+        const Korvane::Utilities::RunSettings& settings);
 
-    static std::vector<std::shared_ptr<SimulatedTable>> plugTablesFromEnvironment();
+    // Plugs settings.simulatedTables() tables, once per process: a later call plugs nothing new
+    // and returns the same tables.
+    static std::vector<std::shared_ptr<SimulatedTable>> plugTables(
+        const Korvane::Utilities::RunSettings& settings);
 
-    // How many tables a value of ORBIZO3_SIMULATOR asks for (null: the variable is unset).
-    static unsigned tableCount(const char* value);
     static std::string serialNumber(unsigned index);  // index from 1
 };
 

@@ -4,7 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace Korvane { namespace Utilities {
+namespace Korvane {
+namespace Utilities {
 
 // Base of every device failure; the facade catches device failures under this type.
 // Never thrown directly.
@@ -20,7 +21,5 @@ public:
     // The message, followed by ", <where>" when the place is known.
     std::string describe() const;
 };
-
-// describe() of a KorvaneException, what() of any other exception.
-std::string describeFailure(const std::exception& failure);
-}}  // namespace Korvane::Utilities
+}  // namespace Utilities
+}  // namespace Korvane

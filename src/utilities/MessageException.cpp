@@ -14,5 +14,6 @@ MessageException::MessageException(const QString& title, const QString& text,
                  .arg(QString::fromLocal8Bit(cause.what()),
                       QString::number(static_cast<std::uint32_t>(cause.code), 16))),
       code(cause.code) {
-    if (!cause.where.empty()) detail += ", " + QString::fromLocal8Bit(cause.where.c_str());
+    where = QString::fromLocal8Bit(cause.where.c_str());
+    if (!where.isEmpty()) detail += ", " + where;
 }

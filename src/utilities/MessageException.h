@@ -3,9 +3,11 @@
 #include <QString>
 #include <cstdint>
 
-namespace Korvane { namespace Utilities {
+namespace Korvane {
+namespace Utilities {
 class KorvaneException;
-}}
+}
+}  // namespace Korvane
 
 // What the user is told about a failure: headline, explanation and technical detail.
 // Deliberately not a std::exception, so handlers of device failures do not catch it.
@@ -22,4 +24,6 @@ public:
     QString detail;
     // The cause's code (ErrorCodes.h); 0 when the failure has no cause below the application.
     std::int32_t code = 0;
+    // The cause's place ("u9 in sector 8"); empty when unknown or without a cause.
+    QString where;
 };

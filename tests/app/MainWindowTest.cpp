@@ -317,15 +317,12 @@ TEST_F(WindowTest, ErrorTextsAreShownNotInterpreted) {
     EXPECT_TRUE(answerer.boxes()[0].literal);
 }
 
-// ORBIZO3_SIMULATOR turns the program to simulated tables; the window says so in its title and
-// in the first line of its log.
+// Settings that choose simulated tables: the window says so in its title and in the first line
+// of its log.
 TEST_F(WindowTest, SaysWhenTheTablesAreSimulated) {
-    const QByteArray setting = qgetenv("ORBIZO3_SIMULATOR");
     for (const bool simulated : {true, false}) {
         SCOPED_TRACE(simulated);
-        if (!simulated) qunsetenv("ORBIZO3_SIMULATOR");
-        openWindow();
-        qputenv("ORBIZO3_SIMULATOR", setting);
+        openWindow(simulated);
         EXPECT_EQ(simulated, window->windowTitle().endsWith(QStringLiteral(" (simulated tables)")))
             << window->windowTitle().toStdString();
         EXPECT_TRUE(

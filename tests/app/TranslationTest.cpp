@@ -56,7 +56,9 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
         EXPECT_EQ(c.installed, UpdaterApplication::installTranslation(
                                    guiApplication(), translator, QString::fromLatin1(c.locale)));
         {
-            MainWindow window;
+            Korvane::Utilities::RunSettings simulated;
+            simulated.useSimulatedTables(0);
+            MainWindow window(nullptr, simulated);
             EXPECT_EQ(QString::fromUtf8(c.texts.checkBox),
                       window.findChild<QCheckBox*>("customFWcheckBox")->text());
             EXPECT_EQ(QString::fromUtf8(c.texts.updateButton),
@@ -65,7 +67,7 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
             ASSERT_EQ(3, menus.size());
             EXPECT_EQ(QString::fromUtf8(c.texts.fileMenu), menus[0]->text());
             EXPECT_EQ(QStringLiteral("&Help"), menus[2]->text());
-            // The tests run on the simulated bus.
+            // A run on the simulated bus, as these tests are.
             EXPECT_EQ(QString::fromUtf8(c.texts.title), window.windowTitle());
         }
         EXPECT_EQ(QString::fromUtf8(c.texts.facade),

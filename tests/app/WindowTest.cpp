@@ -18,8 +18,10 @@ void WindowTest::TearDown() {
     GuiTest::TearDown();
 }
 
-void WindowTest::openWindow() {
-    window = std::make_unique<MainWindow>();
+void WindowTest::openWindow(bool simulated) {
+    Korvane::Utilities::RunSettings settings;
+    if (simulated) settings.useSimulatedTables(0);
+    window = std::make_unique<MainWindow>(nullptr, settings);
     signalLog = std::make_unique<ControllerSignalLog>(controller());
     window->show();
 }

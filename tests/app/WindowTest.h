@@ -21,7 +21,8 @@ protected:
     void TearDown() override;
 
     // Creates and shows the window; its start-up check runs right away.
-    void openWindow();
+    // The window of a run on the simulated bus (as every test here runs), or on real USB.
+    void openWindow(bool simulated = true);
     template <typename T>
     T* widget(const char* name) {
         T* found = window->findChild<T*>(QString::fromLatin1(name));

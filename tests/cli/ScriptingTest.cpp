@@ -30,6 +30,7 @@ namespace {
 using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 using Korvane::Simulator::SimulatedTable;
 using Korvane::Simulator::WireRecord;
+using Korvane::Utilities::RunSettings;
 
 const QString kFirmware = ORBIZO3_SOURCE_DIR "/src/resources/FW_Zo3.zof";
 const QString kFirstTable =
@@ -53,9 +54,15 @@ struct Outcome {
 
 class Scripting : public ::testing::Test {
 protected:
+    // As main starts a run in an environment with ORBIZO3_SIMULATOR=2.
     static void SetUpTestSuite() {
-        ::setenv("ORBIZO3_SIMULATOR", "2", 1);
-        tables = Korvane::Simulator::SimulatorEnvironment::plugTablesFromEnvironment();
+        environment().useSimulatedTables(2);
+        tables = Korvane::Simulator::SimulatorEnvironment::start(environment());
+    }
+
+    static RunSettings& environment() {
+        static RunSettings settings;
+        return settings;
     }
 
     static Outcome run(const QStringList& arguments, const std::string& answers = std::string()) {
@@ -64,6 +71,10 @@ protected:
         for (const QCommandLineOption& option : DeviceSelection::globalOptions())
             dispatcher.addGlobalOption(option);
         dispatcher.addGlobalOption(JsonOutput::option());
+        dispatcher.setGlobalOptionCheck(&DeviceSelection::optionProblem);
+        dispatcher.setRunSettings([](const QCommandLineParser& parser) {
+            return DeviceSelection::runSettings(parser, environment());
+        });
         dispatcher.addCommand(std::make_unique<ListCommand>());
         dispatcher.addCommand(std::make_unique<InfoCommand>());
         dispatcher.addCommand(std::make_unique<UpdateCommand>(input));

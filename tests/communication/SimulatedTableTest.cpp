@@ -8,6 +8,7 @@
 #include "communication/OrbiTableComManager.h"
 #include "communication/OrbiTableComMisc.h"
 #include "communication/TableFixture.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "utilities/ErrorCodes.h"
@@ -25,7 +26,9 @@ namespace ErrorCode = DeviceDriver::OrbiZo::ErrorCode;
 class SimulatedTableRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("ORBIZO3_SIMULATOR", "0", 0);
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
         table = SimulatedTable::create("COMMSIM" + std::to_string(++count));
         table->plug();

@@ -9,6 +9,7 @@
 #include <boost/make_shared.hpp>
 
 #include "communication/AnsweringTable.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "usb/SerialUSB.h"
 #include "utilities/OrbiZoException.h"
@@ -26,7 +27,9 @@ protected:
     using Properties = DeviceDriver::OrbiZo::Utilities::Configuration::Properties;
 
     void SetUp() override {
-        ::setenv("ORBIZO3_SIMULATOR", "0", 0);
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
         table = std::make_shared<AnsweringTable>("COMM" + std::to_string(++count));
         Platform::SimulatedUsbBus::instance().plug(table);

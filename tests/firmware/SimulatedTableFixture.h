@@ -14,6 +14,7 @@
 #include "EmbeddedFirmwareGenerator.h"
 #include "HexRecord.h"
 #include "firmware/OrbiZo3FWUpdater.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/DeviceDiscovery.h"
@@ -29,8 +30,9 @@ protected:
     static constexpr std::uint32_t kSectorSize = 8192;
 
     void SetUp() override {
-        // The simulated bus must be chosen before the process first uses the USB host.
-        ::setenv("ORBIZO3_SIMULATOR", "0", 0);
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
         table = Simulator::SimulatedTable::create("ENGINE" + std::to_string(++count));
         table->plug();

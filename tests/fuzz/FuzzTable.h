@@ -10,6 +10,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/SerialUSB.h"
@@ -21,9 +22,9 @@ namespace Testing {
 class FuzzTable {
 public:
     FuzzTable() {
-        // The simulated bus must be chosen before the process first uses the USB host.
-        static const bool simulated = ::setenv("ORBIZO3_SIMULATOR", "0", 1) == 0;
-        (void)simulated;
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         device = std::make_shared<ScriptedUsbDevice>(DeviceDriver::OrbiZo::kOrbiZo3VendorId,
                                                      DeviceDriver::OrbiZo::kOrbiZo3ProductId,
                                                      "FUZZ0001");

@@ -1,9 +1,13 @@
-#include <cstdlib>
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
-// The process's USB host is chosen at its first use: these tests run on the simulated bus,
-// with no table plugged at start.
+// These tests run on the simulated bus, with no table plugged at start.
 namespace {
 
-const bool simulatorSelected = setenv("ORBIZO3_SIMULATOR", "0", 1) == 0;
+const bool kSimulatedBusRegistered = [] {
+    Korvane::Platform::UsbPortRegistration::install(Korvane::Platform::SimulatedUsbBus::instance(),
+                                                    "");
+    return true;
+}();
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TableFixture.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatorEnvironment.h"
 
@@ -72,28 +73,20 @@ TEST_F(Transcript, RecordsBothDirectionsAndWhatTheTableDid) {
         << table->transcriptText();
 }
 
-TEST(SimulatorEnvironment, TableCountFromTheVariable) {
-    struct Case {
-        const char* value;
-        unsigned count;
-    } cases[] = {{nullptr, 0}, {"", 1},   {"x", 1},  {"3", 3},
-                 {"0", 0},     {"-2", 1}, {"2x", 1}, {"65", 1}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(SimulatorEnvironment::tableCount(c.value), c.count)
-            << (c.value ? c.value : "(unset)");
-    }
-    EXPECT_EQ(SimulatorEnvironment::serialNumber(1), "OZ3S000001");
-    EXPECT_EQ(SimulatorEnvironment::serialNumber(12), "OZ3S000012");
-}
-
-TEST(SimulatorEnvironment, PlugsTheTablesOnceWithStableSerialNumbers) {
-    setenv("ORBIZO3_SIMULATOR", "2", 1);
-    const auto tables = SimulatorEnvironment::plugTablesFromEnvironment();
-    unsetenv("ORBIZO3_SIMULATOR");
+// What main does at start-up: the host the settings choose is registered and their tables are
+// plugged once, with stable serial numbers and the timing model they ask for.
+TEST(SimulatorEnvironment, StartsTheSettingsTablesOnce) {
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(2);
+    settings.setSimulatorTiming(true);
+    const auto tables = SimulatorEnvironment::start(settings);
+    EXPECT_EQ(&Korvane::Platform::UsbPortRegistration::host(),
+              &Korvane::Platform::SimulatedUsbBus::instance());
     ASSERT_EQ(tables.size(), 2u);
     EXPECT_EQ(tables[0]->serialNumber(), "OZ3S000001");
     EXPECT_EQ(tables[1]->serialNumber(), "OZ3S000002");
-    EXPECT_EQ(SimulatorEnvironment::plugTablesFromEnvironment(), tables);
+    EXPECT_TRUE(tables[0]->timing().enabled);
+    EXPECT_EQ(SimulatorEnvironment::plugTables(Korvane::Utilities::RunSettings()), tables);
     std::vector<std::string> present;
     for (const auto& info : Korvane::Platform::SimulatedUsbBus::instance().presentDevices()) {
         present.push_back(info.instanceId);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/DeviceDiscovery.h"
@@ -22,7 +23,9 @@ constexpr std::uint16_t kProduct = 0x7A03;
 class DeviceDiscovery : public testing::Test {
 protected:
     void SetUp() override {
-        setenv("ORBIZO3_SIMULATOR", "0", 0);
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         SimulatedUsbBus::instance().unplugAll();
     }
     void TearDown() override { SimulatedUsbBus::instance().unplugAll(); }

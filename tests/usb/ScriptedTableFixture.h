@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/DeviceDiscovery.h"
@@ -56,7 +57,8 @@ protected:
 
     void SetUp() override {
         // The simulated bus, for everything in this process that asks for the USB host.
-        setenv("ORBIZO3_SIMULATOR", "0", 0);
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         Platform::SimulatedUsbBus::instance().unplugAll();
         device =
             std::make_shared<CountingUsbDevice>(DeviceDriver::OrbiZo::kOrbiZo3VendorId,

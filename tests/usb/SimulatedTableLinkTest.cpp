@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/DeviceDiscovery.h"
@@ -24,7 +25,9 @@ using Korvane::Simulator::SimulatedTable;
 class SimulatedTableLink : public testing::Test {
 protected:
     void SetUp() override {
-        setenv("ORBIZO3_SIMULATOR", "0", 0);
+        // The simulated bus, for everything in this process that asks for the USB host.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
         Korvane::Platform::SimulatedUsbBus::instance().unplugAll();
         table = SimulatedTable::create("OZ3S000042");
         table->plug();

@@ -23,6 +23,7 @@
 
 #include "CampaignRunner.h"
 #include "Scenario.h"
+#include "simulator/SimulatorEnvironment.h"
 
 using Korvane::Tools::CampaignRunner;
 using Korvane::Tools::Outcome;
@@ -95,7 +96,9 @@ bool bad(const Outcome& o) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) return 2;
-    ::setenv("ORBIZO3_SIMULATOR", "0", 1);
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    Korvane::Simulator::SimulatorEnvironment::start(settings);
     QCoreApplication application(argc, argv);
 
     const std::vector<Scenario> scenarios = selected(options);

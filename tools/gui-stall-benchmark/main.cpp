@@ -22,6 +22,7 @@
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/Fault.h"
 #include "simulator/SimulatedTable.h"
+#include "simulator/SimulatorEnvironment.h"
 
 using Korvane::Simulator::Fault;
 using Korvane::Simulator::SimulatedTable;
@@ -108,7 +109,9 @@ std::shared_ptr<SimulatedTable> makeTable(const std::string& serial, Kind kind) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("ORBIZO3_SIMULATOR", "0", 1);
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    Korvane::Simulator::SimulatorEnvironment::start(settings);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
@@ -118,7 +121,7 @@ int main(int argc, char** argv) {
     auto slow = makeTable("OZ3B000003", Kind::Slow);
     auto silent = makeTable("OZ3B000004", Kind::Silent);
 
-    MainWindow window;
+    MainWindow window(nullptr, settings);
     window.show();
     auto* controller = window.findChild<UpdaterController*>();
     QSignalSpy arrivals(controller, SIGNAL(DeviceArrival(QString, QString)));

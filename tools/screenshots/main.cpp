@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <QTranslator>
 
@@ -45,7 +46,10 @@ QMessageBox* visibleBox() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("ORBIZO3_SIMULATOR", "1", 0);
+    // One simulated table unless the environment asks for another number.
+    auto settings =
+        Korvane::Utilities::RunSettings::fromEnvironment(QProcessEnvironment::systemEnvironment());
+    if (!settings.simulated()) settings.useSimulatedTables(1);
     UpdaterApplication application(argc, argv);
     if (argc != 2) {
         std::cerr << "usage: " << argv[0] << " OUTPUT_DIRECTORY\n";
@@ -54,9 +58,9 @@ int main(int argc, char** argv) {
     const QDir out(QString::fromLocal8Bit(argv[1]));
     UpdaterApplication::setIdentity(application);
     application.setQuitOnLastWindowClosed(false);
-    const auto tables = Korvane::Simulator::SimulatorEnvironment::plugTablesFromEnvironment();
+    const auto tables = Korvane::Simulator::SimulatorEnvironment::start(settings);
 
-    auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>(nullptr, settings);
     window->show();
     QTranslator german;
     const auto tableShown = [&] {
@@ -106,7 +110,7 @@ int main(int argc, char** argv) {
                 ok = UpdaterApplication::installTranslation(application, german,
                                                             QStringLiteral("de_DE")) &&
                      ok;
-                window = std::make_unique<MainWindow>();
+                window = std::make_unique<MainWindow>(nullptr, settings);
                 window->show();
                 step = Step::WaitForGermanTable;
                 return;

@@ -14,6 +14,7 @@
 #include "EmbeddedFirmwareGenerator.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "simulator/SimulatedTable.h"
+#include "simulator/SimulatorEnvironment.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
@@ -72,8 +73,10 @@ int run(bool timing, const QByteArray& firmware) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The simulated bus has to be chosen before anything asks for the USB host.
-    ::setenv("ORBIZO3_SIMULATOR", "0", 1);
+    // The simulated bus, registered before anything asks for the USB host.
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    Korvane::Simulator::SimulatorEnvironment::start(settings);
     const std::string mode = argc > 1 ? argv[1] : "both";
     const std::string text =
         Korvane::DeviceDriver::OrbiZo::Tools::EmbeddedFirmwareGenerator::fileText();

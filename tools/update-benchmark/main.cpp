@@ -18,6 +18,7 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
+#include "simulator/SimulatorEnvironment.h"
 #include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/MessageException.h"
@@ -39,8 +40,10 @@ struct Run {
 // One download over a fresh connection that sets `latencyTimerMs` (or nothing).
 Run update(Korvane::Simulator::SimulatedTable& table, const QString& path,
            const QByteArray& firmware, std::uint8_t latencyTimerMs) {
-    DeviceConnection::setLatencyTimer(latencyTimerMs);
-    OrbiZo3FWUpdater updater;
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    settings.setLatencyTimerMs(latencyTimerMs);
+    OrbiZo3FWUpdater updater(nullptr, settings);
     updater.setDevicePath(path);
     updater.setFirmwareData(firmware);
     table.clearTranscript();
@@ -62,10 +65,10 @@ Run update(Korvane::Simulator::SimulatedTable& table, const QString& path,
             ? model.latency
             : std::chrono::microseconds(std::chrono::milliseconds(latencyTimerMs));
     run.bound = ModelledBound(table.transcript(), model, latency).seconds();
-    std::printf("latency %d ms: %.2f s, bound %.2f s, ratio %.2f%s\n",
-                static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency)
-                                     .count()),
-                run.seconds, run.bound, run.seconds / run.bound, run.done ? "" : " (FAILED)");
+    std::printf(
+        "latency %d ms: %.2f s, bound %.2f s, ratio %.2f%s\n",
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency).count()),
+        run.seconds, run.bound, run.seconds / run.bound, run.done ? "" : " (FAILED)");
     std::fflush(stdout);
     return run;
 }
@@ -73,7 +76,9 @@ Run update(Korvane::Simulator::SimulatedTable& table, const QString& path,
 }  // namespace
 
 int main() {
-    ::setenv("ORBIZO3_SIMULATOR", "0", 1);
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    Korvane::Simulator::SimulatorEnvironment::start(settings);
     auto table = Korvane::Simulator::SimulatedTable::create("BENCH00001");
     table->enableTiming(true);
     table->plug();

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace Korvane { namespace Platform {
+namespace Korvane {
+namespace Platform {
 
 using UsbError = std::uint32_t;  // a Win32 error code; 0 is success
 
@@ -88,7 +89,8 @@ public:
     // Opens the present device with this instance id. ERROR_FILE_NOT_FOUND when none is
     // present, ERROR_ACCESS_DENIED when another session (of this or another process) holds it,
     // ERROR_BUSY when the operating system keeps it from us.
-    virtual UsbError open(const std::string& instanceId, std::unique_ptr<UsbDeviceSession>& session) = 0;
+    virtual UsbError open(const std::string& instanceId,
+                          std::unique_ptr<UsbDeviceSession>& session) = 0;
 
     // Arrival (true) and departure (false) of devices, from a backend thread. The returned
     // id is never 0. unsubscribe returns after any running call of that callback has ended;
@@ -98,12 +100,5 @@ public:
     virtual void unsubscribe(std::uint64_t id) = 0;
 };
 
-// The process's host, chosen once on first use: the simulated bus when ORBIZO3_SIMULATOR is
-// set, libusb otherwise (a machine without USB gives a host with no devices).
-UsbHost& usbHost();
-
-// True when usbHost() is the simulated bus: ORBIZO3_SIMULATOR is set. Programs say so on screen,
-// so that nobody takes a simulated update for a real one.
-bool usesSimulatedBus();
-
-}}  // namespace Korvane::Platform
+}  // namespace Platform
+}  // namespace Korvane

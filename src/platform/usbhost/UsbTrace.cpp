@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 namespace Korvane {
 namespace Platform {
@@ -13,24 +12,18 @@ const auto programStart = std::chrono::steady_clock::now();
 
 }  // namespace
 
-void setUsbTraceFile(const std::string& path) {
-    UsbTrace::instance().setFile(path);
-}
-
-UsbTrace& UsbTrace::instance() {
-    static UsbTrace* trace = new UsbTrace;
-    return *trace;
-}
-
-void UsbTrace::setFile(const std::string& path) {
+void UsbTrace::setFile(const std::string& newPath) {
     std::lock_guard<std::mutex> lock(mutex);
-    open(path);
+    if (file != nullptr) std::fclose(file);
+    file = nullptr;
+    path = newPath;
+    opened = false;
 }
 
-void UsbTrace::open(const std::string& path) {
-    configured = true;
-    if (file != nullptr) std::fclose(file);
-    file = path.empty() ? nullptr : std::fopen(path.c_str(), "a");
+// Opened at the first transfer, so that a run that moves nothing leaves no file behind.
+void UsbTrace::open() {
+    opened = true;
+    if (!path.empty()) file = std::fopen(path.c_str(), "a");
 }
 
 void UsbTrace::control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
@@ -50,10 +43,7 @@ void UsbTrace::bulk(std::uint8_t endpoint, const std::uint8_t* data, std::uint32
 
 void UsbTrace::write(const std::string& head, const std::uint8_t* data, std::uint32_t length) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!configured) {
-        const char* variable = std::getenv("ORBIZO3_USB_TRACE");
-        open(variable ? variable : "");
-    }
+    if (!opened) open();
     if (file == nullptr) return;
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - programStart).count();

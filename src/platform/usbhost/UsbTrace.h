@@ -12,8 +12,8 @@
 // packets included); a transfer that moved nothing is written with length 0 and no data field.
 // Every WinUSB transfer is traced, whichever USB host backend carries it.
 //
-// The file is named by the environment variable ORBIZO3_USB_TRACE, read at the first transfer,
-// or by setUsbTraceFile.
+// The process's trace is UsbPortRegistration::trace(), whose file main names at start-up; the
+// file is opened (appending) at the first transfer after that.
 
 #include <cstdint>
 #include <cstdio>
@@ -23,26 +23,25 @@
 namespace Korvane {
 namespace Platform {
 
-// Traces into path from now on (appending; an empty path stops the trace). Takes precedence
-// over ORBIZO3_USB_TRACE. Any thread.
-void setUsbTraceFile(const std::string& path);
-
 class UsbTrace {
 public:
-    static UsbTrace& instance();
+    UsbTrace() = default;
+    UsbTrace(const UsbTrace&) = delete;
+    UsbTrace& operator=(const UsbTrace&) = delete;
 
+    // Traces into path from the next transfer on (an empty path stops the trace). Any thread.
     void setFile(const std::string& path);
     void control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                  std::uint16_t index, const std::uint8_t* data, std::uint32_t length);
     void bulk(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t length);
 
 private:
-    UsbTrace() = default;
-    void open(const std::string& path);
+    void open();
     void write(const std::string& head, const std::uint8_t* data, std::uint32_t length);
 
     std::mutex mutex;
-    bool configured = false;
+    std::string path;
+    bool opened = false;
     std::FILE* file = nullptr;
 };
 

@@ -7,8 +7,9 @@
 #include <cwchar>
 #include <memory>
 
-#include "platform/win32/HandleTable.h"
 #include "platform/usbhost/UsbDevicePath.h"
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/win32/HandleTable.h"
 #include "platform/win32/Window.h"
 
 namespace Korvane {
@@ -36,22 +37,23 @@ std::shared_ptr<void> broadcastRecord(const UsbDeviceInfo& device) {
 DeviceNotification::DeviceNotification(HWND window, const GUID& interfaceClass, bool allClasses)
     : Win32Object(Win32ObjectKind::DeviceNotification) {
     if (!allClasses && interfaceClass != GUID_DEVINTERFACE_USB_DEVICE) return;  // nothing arrives
-    subscription = usbHost().subscribe([window](const UsbDeviceInfo& device, bool arrived) {
-        auto target = HandleTable::instance().find<Window>(window, Win32ObjectKind::Window);
-        if (!target) return;
-        std::shared_ptr<void> record = broadcastRecord(device);
-        if (!record) return;
-        MSG message{};
-        message.hwnd = window;
-        message.message = WM_DEVICECHANGE;
-        message.wParam = arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-        message.lParam = reinterpret_cast<LPARAM>(record.get());
-        target->queue->post(message, std::move(record));
-    });
+    subscription =
+        UsbPortRegistration::host().subscribe([window](const UsbDeviceInfo& device, bool arrived) {
+            auto target = HandleTable::instance().find<Window>(window, Win32ObjectKind::Window);
+            if (!target) return;
+            std::shared_ptr<void> record = broadcastRecord(device);
+            if (!record) return;
+            MSG message{};
+            message.hwnd = window;
+            message.message = WM_DEVICECHANGE;
+            message.wParam = arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+            message.lParam = reinterpret_cast<LPARAM>(record.get());
+            target->queue->post(message, std::move(record));
+        });
 }
 
 void DeviceNotification::release() {
-    if (subscription != 0) usbHost().unsubscribe(subscription);
+    if (subscription != 0) UsbPortRegistration::host().unsubscribe(subscription);
 }
 
 }  // namespace Platform

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <cwchar>
 
+#include "platform/usbhost/UsbDevicePath.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/win32/DeviceInfoSet.h"
 #include "platform/win32/HandleTable.h"
-#include "platform/usbhost/UsbDevicePath.h"
 
 using namespace Korvane::Platform;
 
@@ -30,7 +31,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR, HWND, DWORD 
         return INVALID_HANDLE_VALUE;
     }
     std::vector<UsbDeviceInfo> devices;
-    if (*ClassGuid == GUID_DEVINTERFACE_USB_DEVICE) devices = usbHost().presentDevices();
+    if (*ClassGuid == GUID_DEVINTERFACE_USB_DEVICE)
+        devices = UsbPortRegistration::host().presentDevices();
     return HandleTable::instance().add(std::make_shared<DeviceInfoSet>(*ClassGuid, devices));
 }
 

@@ -2,8 +2,8 @@
 
 // WinUSB: interface handles, control and bulk transfers, pipe abort and reset.
 
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/win32/HandleTable.h"
-#include "platform/usbhost/UsbTrace.h"
 #include "platform/win32/WinUsbInterface.h"
 
 using namespace Korvane::Platform;
@@ -60,7 +60,7 @@ BOOL startBulk(WINUSB_INTERFACE_HANDLE handle, UCHAR pipe, bool in, PUCHAR buffe
     // Runs once, on a backend thread or before submitBulk returns. The OVERLAPPED may be gone
     // as soon as the record is complete, so it is written before and not touched after.
     auto done = [record, overlapped, event, pipe, buffer](UsbError error, std::uint32_t moved) {
-        UsbTrace::instance().bulk(pipe, buffer, moved);
+        UsbPortRegistration::trace().bulk(pipe, buffer, moved);
         if (overlapped) {
             overlapped->Internal = statusOf(error);
             overlapped->InternalHigh = moved;
@@ -108,9 +108,9 @@ BOOL WINAPI WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR 
     std::uint32_t moved = 0;
     UsbError error =
         session->getDescriptor(DescriptorType, Index, LanguageID, Buffer, BufferLength, moved);
-    UsbTrace::instance().control(0x80, 0x06,
-                                 static_cast<std::uint16_t>(DescriptorType << 8 | Index),
-                                 LanguageID, Buffer, moved);
+    UsbPortRegistration::trace().control(0x80, 0x06,
+                                         static_cast<std::uint16_t>(DescriptorType << 8 | Index),
+                                         LanguageID, Buffer, moved);
     *LengthTransferred = moved;
     return error == ERROR_SUCCESS ? TRUE : fail(error);
 }
@@ -132,8 +132,8 @@ BOOL WINAPI WinUsb_ControlTransfer(WINUSB_INTERFACE_HANDLE InterfaceHandle,
     setup.length = SetupPacket.Length;
     std::uint32_t moved = 0;
     UsbError error = session->controlTransfer(setup, Buffer, moved);
-    UsbTrace::instance().control(setup.requestType, setup.request, setup.value, setup.index, Buffer,
-                                 moved);
+    UsbPortRegistration::trace().control(setup.requestType, setup.request, setup.value, setup.index,
+                                         Buffer, moved);
     if (LengthTransferred) *LengthTransferred = moved;
     if (Overlapped) {
         Overlapped->Internal = statusOf(error);

@@ -1,7 +1,7 @@
 // A complete update of the embedded firmware through the real USB backend (libusb), with the
 // simulated table behind umockdev's fake kernel: every layer of the updater is the one a real
-// table meets. usbHost() is chosen once per process, so the fake kernel is set up before any
-// test asks for it. Outside umockdev-wrapper the test is skipped.
+// table meets. The libusb host lives as long as the process, so the fake kernel is set up before
+// it starts. Outside umockdev-wrapper the test is skipped.
 
 #include <gtest/gtest.h>
 #include <umockdev.h>
@@ -19,6 +19,7 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "libusb/UsbfsBridge.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "simulator/SimulatedTable.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
@@ -35,8 +36,9 @@ public:
     void SetUp() override {
         const char* preload = std::getenv("LD_PRELOAD");
         if (!preload || !std::strstr(preload, "libumockdev-preload")) return;
-        ::unsetenv("ORBIZO3_SIMULATOR");
         testbed = umockdev_testbed_new();
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::UsbPortRegistration::libusbHost(), "");
     }
 };
 

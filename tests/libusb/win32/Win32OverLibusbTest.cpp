@@ -1,5 +1,5 @@
-// The Win32 calls the USB code makes, answered by the libusb backend (usbHost() with
-// ORBIZO3_SIMULATOR unset) over umockdev's fake kernel. usbHost() is chosen once per process,
+// The Win32 calls the USB code makes, answered by the libusb backend (registered as the
+// process's USB host) over umockdev's fake kernel. The libusb host lives as long as the process,
 // so this binary keeps one testbed for its whole run; each test plugs its own table at its own
 // port and unplugs it again.
 
@@ -16,7 +16,7 @@
 
 #include "libusb/ConverterTable.h"
 #include "libusb/UsbfsBridge.h"
-#include "platform/usbhost/UsbHost.h"
+#include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/win32/Win32.h"
 #include "simulator/LineFormat.h"
 #include "simulator/SimulatedTable.h"
@@ -32,13 +32,12 @@ using Bytes = std::vector<UCHAR>;
 
 UMockdevTestbed* testbed = nullptr;
 
-// Created before anything asks for usbHost(), kept to the end of the process like the host.
+// Created before the libusb host starts, kept to the end of the process like the host.
 class FakeKernel : public ::testing::Environment {
 public:
     void SetUp() override {
         const char* preload = std::getenv("LD_PRELOAD");
         if (!preload || !std::strstr(preload, "libumockdev-preload")) return;
-        unsetenv("ORBIZO3_SIMULATOR");
         testbed = umockdev_testbed_new();
     }
 };
@@ -97,7 +96,9 @@ class Win32OverLibusbTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!testbed) GTEST_SKIP() << "runs only under umockdev-wrapper";
-        usbHost();  // started now, with the fake kernel in place
+        // Started now, with the fake kernel in place.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::UsbPortRegistration::libusbHost(), "");
     }
 
     void TearDown() override {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "platform/SimulatedBusFixture.h"
-#include "platform/usbhost/UsbTrace.h"
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 
 namespace Korvane {
 namespace Testing {
@@ -24,10 +25,10 @@ protected:
         ASSERT_GE(fd, 0);
         close(fd);
         tracePath = name;
-        Platform::setUsbTraceFile(tracePath);
+        Platform::UsbPortRegistration::install(Platform::SimulatedUsbBus::instance(), tracePath);
     }
     void TearDown() override {
-        Platform::setUsbTraceFile("");
+        Platform::UsbPortRegistration::trace().setFile("");
         std::remove(tracePath.c_str());
         OpenDeviceTest::TearDown();
     }
@@ -84,7 +85,7 @@ TEST_F(UsbTraceTest, OneLinePerTransfer) {
 }
 
 TEST_F(UsbTraceTest, EmptyPathStopsTheTrace) {
-    Platform::setUsbTraceFile("");
+    Platform::UsbPortRegistration::trace().setFile("");
     ULONG moved = 0;
     WINUSB_SETUP_PACKET reset{0x40, 0x00, 0x0000, 0x0000, 0};
     WinUsb_ControlTransfer(usb, reset, nullptr, 0, &moved, nullptr);

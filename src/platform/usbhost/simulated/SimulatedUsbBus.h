@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 #include "platform/usbhost/UsbHost.h"
+#include "platform/usbhost/simulated/SimulatedUsbDevice.h"
 
 namespace Korvane {
 namespace Platform {
 
 class SimulatedUsbBus : public UsbHost {
 public:
-    // The process's one simulated bus (usbHost() returns it when ORBIZO3_SIMULATOR is set).
+    // The process's one simulated bus (the registered USB host when the settings choose it).
     static SimulatedUsbBus& instance();
 
     // Plugs a device in (arrival to the hotplug subscribers). The bus shares ownership until

@@ -1,0 +1,77 @@
+#include "utilities/RunSettings.h"
+
+#include <cstdlib>
+
+namespace Korvane {
+namespace Utilities {
+
+namespace {
+const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
+const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
+const char* const kTimingVariable = "ORBIZO3_SIMULATOR_TIMING";
+const char* const kHistoryVariable = "ORBIZO3_HISTORY";
+const char* const kHistoryUnderState = "/orbizo3/history.sqlite3";
+
+QString defaultHistoryFile(const QProcessEnvironment& environment) {
+    const QString state = environment.value("XDG_STATE_HOME");
+    if (!state.isEmpty()) return state + kHistoryUnderState;
+    const QString home = environment.value("HOME");
+    if (!home.isEmpty()) return home + "/.local/state" + kHistoryUnderState;
+    return QString();
+}
+}  // namespace
+
+unsigned RunSettings::simulatedTableCount(const QString& value) {
+    const QByteArray text = value.toLocal8Bit();
+    char* end = nullptr;
+    const long count = std::strtol(text.constData(), &end, 10);
+    if (end == text.constData() || *end != '\0' || count < 0 ||
+        count > static_cast<long>(kMaxSimulatedTables))
+        return 1;
+    return static_cast<unsigned>(count);
+}
+
+RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment) {
+    RunSettings settings;
+    if (environment.contains(kSimulatorVariable))
+        settings.useSimulatedTables(simulatedTableCount(environment.value(kSimulatorVariable)));
+    settings.trace = environment.value(kTraceVariable);
+    settings.timing = environment.value(kTimingVariable) == "1";
+    settings.history = environment.value(kHistoryVariable);
+    if (settings.history.isEmpty()) settings.history = defaultHistoryFile(environment);
+    return settings;
+}
+
+void RunSettings::useRealUsb() {
+    host = UsbHostChoice::Real;
+    tables = 0;
+}
+
+void RunSettings::useSimulatedTables(unsigned count) {
+    host = UsbHostChoice::Simulated;
+    tables = count;
+}
+
+QStringList RunSettings::toArguments() const {
+    QStringList arguments;
+    if (simulated()) arguments << "--simulated-tables" << QString::number(tables);
+    if (latencyTimer == kKeepConverterLatencyTimer)
+        arguments << "--no-latency-timer";
+    else if (latencyTimer != kDefaultLatencyTimerMs)
+        arguments << "--latency-timer" << QString::number(latencyTimer);
+    if (!trace.isEmpty()) arguments << "--trace" << trace;
+    if (timing) arguments << "--simulator-timing";
+    if (history.isEmpty())
+        arguments << "--no-history";
+    else
+        arguments << "--history" << history;
+    return arguments;
+}
+
+bool RunSettings::operator==(const RunSettings& other) const {
+    return host == other.host && tables == other.tables && latencyTimer == other.latencyTimer &&
+           trace == other.trace && timing == other.timing && history == other.history;
+}
+
+}  // namespace Utilities
+}  // namespace Korvane

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace Korvane {
+namespace Utilities {
+
+// What one run of a program is told from outside: which USB host it talks to, the serial
+// converter's latency timer, the USB trace file, the simulated table's timing model and the
+// service history file. Each program's main builds it once, from the environment
+// (fromEnvironment) and, in orbizo3-cli, from the options on top of that, and hands it down to
+// the objects that use it: by constructor argument or by parameter, whose default is this
+// class's default value (real USB, 2 ms latency timer, no trace, no timing model, no history).
+// Nothing below main reads the environment.
+//
+// A plain value: copy it freely; it holds no resources and no thread affinity.
+class RunSettings {
+public:
+    enum class UsbHostChoice { Real, Simulated };
+
+    static constexpr unsigned kMaxSimulatedTables = 64;
+    // Latency timer values in ms: what connections set unless told otherwise, and "set nothing,
+    // the converter keeps its own" (the same values as the USB layer's ConverterLatency.h).
+    static constexpr std::uint8_t kDefaultLatencyTimerMs = 2;
+    static constexpr std::uint8_t kKeepConverterLatencyTimer = 0;
+
+    // The settings the environment gives:
+    //   ORBIZO3_SIMULATOR=N          the simulated host with N tables plugged at start (0-64;
+    //                                an empty or unreadable value means 1)
+    //   ORBIZO3_USB_TRACE=FILE       the USB trace
+    //   ORBIZO3_SIMULATOR_TIMING=1   the simulated tables' timing model on
+    //   ORBIZO3_HISTORY=FILE         the history file; else
+    //   $XDG_STATE_HOME/orbizo3/history.sqlite3,
+    //                                else $HOME/.local/state/orbizo3/history.sqlite3, else none
+    static RunSettings fromEnvironment(const QProcessEnvironment& environment);
+    // How many tables a value of ORBIZO3_SIMULATOR asks for.
+    static unsigned simulatedTableCount(const QString& value);
+
+    // orbizo3-cli's global options that give a process exactly these settings when its
+    // environment holds none of the ORBIZO3_ variables above (a child started with a cleaned
+    // environment). The history is always stated, as --history FILE or --no-history.
+    QStringList toArguments() const;
+
+    UsbHostChoice usbHost() const { return host; }
+    bool simulated() const { return host == UsbHostChoice::Simulated; }
+    // Tables plugged on the simulated host at start; 0 on the real host.
+    unsigned simulatedTables() const { return tables; }
+    void useRealUsb();
+    void useSimulatedTables(unsigned count);
+
+    // 1-255 ms, or kKeepConverterLatencyTimer.
+    std::uint8_t latencyTimerMs() const { return latencyTimer; }
+    void setLatencyTimerMs(std::uint8_t milliseconds) { latencyTimer = milliseconds; }
+
+    // Empty: no trace.
+    QString traceFile() const { return trace; }
+    void setTraceFile(const QString& path) { trace = path; }
+
+    // Simulated tables take as long as real ones (UART, latency timer, erase and copy times).
+    bool simulatorTiming() const { return timing; }
+    void setSimulatorTiming(bool on) { timing = on; }
+
+    // Empty: no history is kept.
+    QString historyFile() const { return history; }
+    void setHistoryFile(const QString& path) { history = path; }
+
+    // Room for the clock that time-outs will read (a monotonic clock by default, a virtual one
+    // that the simulated table drives): it joins these settings and is handed down with them.
+
+    bool operator==(const RunSettings& other) const;
+    bool operator!=(const RunSettings& other) const { return !(*this == other); }
+
+private:
+    UsbHostChoice host = UsbHostChoice::Real;
+    unsigned tables = 0;
+    std::uint8_t latencyTimer = kDefaultLatencyTimerMs;
+    QString trace;
+    bool timing = false;
+    QString history;
+};
+
+}  // namespace Utilities
+}  // namespace Korvane

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <QProcessEnvironment>
+
+#include "utilities/RunSettings.h"
+
+namespace {
+
+using Korvane::Utilities::RunSettings;
+
+QProcessEnvironment environmentOf(std::initializer_list<std::pair<const char*, const char*>> vars) {
+    QProcessEnvironment environment;
+    for (const auto& var : vars) environment.insert(var.first, var.second);
+    return environment;
+}
+
+// Nothing in the environment: real USB, the default latency timer, no trace, no history.
+TEST(RunSettings, AnEmptyEnvironmentTellsNothing) {
+    EXPECT_TRUE(RunSettings::fromEnvironment(QProcessEnvironment()) == RunSettings());
+    EXPECT_EQ(RunSettings().toArguments(), QStringList{"--no-history"});
+}
+
+TEST(RunSettings, SimulatedTablesFromTheVariable) {
+    struct Case {
+        const char* value;
+        unsigned count;
+    } cases[] = {{"", 1},   {"x", 1},  {"3", 3},  {"0", 0},
+                 {"-2", 1}, {"2x", 1}, {"65", 1}, {"64", 64}};
+    for (const Case& c : cases) {
+        const RunSettings settings =
+            RunSettings::fromEnvironment(environmentOf({{"ORBIZO3_SIMULATOR", c.value}}));
+        EXPECT_TRUE(settings.simulated()) << c.value;
+        EXPECT_EQ(settings.simulatedTables(), c.count) << c.value;
+    }
+}
+
+TEST(RunSettings, TraceTimingAndHistoryFromTheEnvironment) {
+    struct Case {
+        std::initializer_list<std::pair<const char*, const char*>> vars;
+        QString trace;
+        bool timing;
+        QString history;
+    } cases[] = {
+        {{{"ORBIZO3_USB_TRACE", "/tmp/t"}, {"HOME", "/h"}},
+         "/tmp/t",
+         false,
+         "/h/.local/state/orbizo3/history.sqlite3"},
+        {{{"ORBIZO3_SIMULATOR_TIMING", "1"}, {"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}},
+         "",
+         true,
+         "/s/orbizo3/history.sqlite3"},
+        {{{"ORBIZO3_SIMULATOR_TIMING", "yes"}, {"ORBIZO3_HISTORY", "/x.db"}, {"HOME", "/h"}},
+         "",
+         false,
+         "/x.db"},
+    };
+    for (const Case& c : cases) {
+        const RunSettings settings = RunSettings::fromEnvironment(environmentOf(c.vars));
+        EXPECT_EQ(settings.traceFile(), c.trace);
+        EXPECT_EQ(settings.simulatorTiming(), c.timing);
+        EXPECT_EQ(settings.historyFile(), c.history);
+    }
+}
+
+}  // namespace
