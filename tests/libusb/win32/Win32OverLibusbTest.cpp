@@ -256,7 +256,7 @@ TEST_F(Win32OverLibusbTest, ArrivalAndDepartureReachTheNotificationService) {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::pair<int, std::string>> events;
-    auto service = std::make_shared<Utilities::USB::USBNotification_WinUSB>();
+    auto service = std::make_shared<DeviceDriver::OrbiZo::USB::USBNotification_WinUSB>();
     service->start({{0x1209, 0x7A03}},
                    [&](std::uint32_t, std::uint32_t, std::int32_t event, const std::string& path) {
                        std::lock_guard<std::mutex> lock(mutex);
