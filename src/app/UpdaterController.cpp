@@ -13,6 +13,10 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "utilities/MessageException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 // The facade's version word as the window shows it: "-" for none.

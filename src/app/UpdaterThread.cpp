@@ -7,6 +7,10 @@
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 using Korvane::Utilities::describeFailure;

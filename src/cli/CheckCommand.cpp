@@ -19,6 +19,7 @@ namespace OrbiZo {
 namespace Cli {
 
 using Firmware::FlashSectorImage;
+using Firmware::OrbiZo3FWUpdater;
 
 QString CheckCommand::name() const {
     return "check";
@@ -55,14 +56,13 @@ int CheckCommand::run(const QCommandLineParser& parser, const QStringList& argum
     // The very check a download makes; the listing comes once the file has parsed.
     QJsonObject listing;
     try {
-        OrbiZo3FWUpdater::checkFirmware(
-            std::vector<std::uint8_t>(content.begin(), content.end()),
-            [&](const FlashSectorImage& image) {
-                if (json)
-                    listing = sectorsJson(path, image);
-                else
-                    printSectors(image, out);
-            });
+        OrbiZo3FWUpdater::checkFirmware(std::vector<std::uint8_t>(content.begin(), content.end()),
+                                        [&](const FlashSectorImage& image) {
+                                            if (json)
+                                                listing = sectorsJson(path, image);
+                                            else
+                                                printSectors(image, out);
+                                        });
         if (json) JsonOutput::write(out, listing);
         return Done;
     } catch (const MessageException& e) {

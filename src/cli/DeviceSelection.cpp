@@ -16,6 +16,8 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::DeviceConnection;
+
 namespace {
 const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
 const char* const kTraceVariable = "ORBIZO3_USB_TRACE";

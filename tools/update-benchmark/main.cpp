@@ -26,6 +26,8 @@
 using Clock = std::chrono::steady_clock;
 using Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;
 using Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 namespace USB = Korvane::DeviceDriver::OrbiZo::USB;
 
 namespace {
@@ -62,10 +64,10 @@ Run update(Korvane::Simulator::SimulatedTable& table, const QString& path,
             ? model.latency
             : std::chrono::microseconds(std::chrono::milliseconds(latencyTimerMs));
     run.bound = ModelledBound(table.transcript(), model, latency).seconds();
-    std::printf("latency %d ms: %.2f s, bound %.2f s, ratio %.2f%s\n",
-                static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency)
-                                     .count()),
-                run.seconds, run.bound, run.seconds / run.bound, run.done ? "" : " (FAILED)");
+    std::printf(
+        "latency %d ms: %.2f s, bound %.2f s, ratio %.2f%s\n",
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency).count()),
+        run.seconds, run.bound, run.seconds / run.bound, run.done ? "" : " (FAILED)");
     std::fflush(stdout);
     return run;
 }
