@@ -6,7 +6,8 @@
 
 ConnectedDeviceTask::ConnectedDeviceTask(
     OrbiZo3Notifier* context, ReportFunction report,
-    const Korvane::Utilities::USB::USBNotification::FilterList& devices, FinishedFunction finished)
+    const Korvane::DeviceDriver::OrbiZo::USB::USBNotification::FilterList& devices,
+    FinishedFunction finished)
     : context(context), report(report), devices(devices), finished(finished) {
     setAutoDelete(true);
     constructed.store(true, std::memory_order_release);

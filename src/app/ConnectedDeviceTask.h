@@ -17,9 +17,10 @@ public:
     // Called from the destructor: the last moment the task touches its context.
     using FinishedFunction = void (*)(OrbiZo3Notifier* context);
 
-    ConnectedDeviceTask(OrbiZo3Notifier* context, ReportFunction report,
-                        const Korvane::Utilities::USB::USBNotification::FilterList& devices,
-                        FinishedFunction finished);
+    ConnectedDeviceTask(
+        OrbiZo3Notifier* context, ReportFunction report,
+        const Korvane::DeviceDriver::OrbiZo::USB::USBNotification::FilterList& devices,
+        FinishedFunction finished);
     ~ConnectedDeviceTask() override;
 
     // For each pair in order, the present devices with that pair; the first path of the first
@@ -29,7 +30,7 @@ public:
 private:
     OrbiZo3Notifier* context;  // not owned; outlives the task (its destructor waits for us)
     ReportFunction report;
-    Korvane::Utilities::USB::USBNotification::FilterList devices;
+    Korvane::DeviceDriver::OrbiZo::USB::USBNotification::FilterList devices;
     FinishedFunction finished;
     // Set last by the constructor, read first by run(). The pool hands the task to a waiting
     // thread through Qt's own locks, which ThreadSanitizer cannot see; this release/acquire pair

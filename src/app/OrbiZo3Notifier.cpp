@@ -7,12 +7,13 @@
 #include "usb/USBNotification_WinUSB.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
-using Korvane::Utilities::USB::USBNotification;
+using Korvane::DeviceDriver::OrbiZo::USB::USBNotification;
 
 OrbiZo3Notifier::OrbiZo3Notifier(QObject* parent, boost::shared_ptr<USBNotification> service)
     : QObject(parent), service(service) {
     if (!this->service) {
-        this->service = boost::make_shared<Korvane::Utilities::USB::USBNotification_WinUSB>();
+        this->service =
+            boost::make_shared<Korvane::DeviceDriver::OrbiZo::USB::USBNotification_WinUSB>();
     }
     USBNotification::FilterList watched;
     watched.emplace_back(Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId,

@@ -22,7 +22,7 @@ public:
     // system's notification service; tests pass their own.
     explicit OrbiZo3Notifier(
         QObject* parent = nullptr,
-        boost::shared_ptr<Korvane::Utilities::USB::USBNotification> service = {});
+        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::USB::USBNotification> service = {});
     // Waits for a running start-up check, then stops the service and its thread.
     ~OrbiZo3Notifier() override;
 
@@ -40,7 +40,7 @@ private:
     static void reportConnectedDevice(const std::string& devicePath, OrbiZo3Notifier* context);
     static void connectedDeviceTaskFinished(OrbiZo3Notifier* context);
 
-    boost::shared_ptr<Korvane::Utilities::USB::USBNotification> service;
+    boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::USB::USBNotification> service;
 
     // Start-up checks queued or running; the destructor waits for none to be left.
     std::mutex taskMutex;

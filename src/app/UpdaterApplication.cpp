@@ -8,6 +8,8 @@
 #include "app/MainWindow.h"
 #include "firmware/UserFailure.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+
 UpdaterApplication::UpdaterApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 void UpdaterApplication::setIdentity(QCoreApplication& application) {

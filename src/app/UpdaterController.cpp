@@ -12,6 +12,12 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 // The facade's version word as the window shows it: "-" for none.

@@ -9,8 +9,17 @@
 #include "firmware/DeviceInfo.h"
 #include "utilities/RunSettings.h"
 
-class QRecursiveMutex;
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
 class OrbiZo3FWUpdater;
+}
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
+
+class QRecursiveMutex;
 class OrbiZo3Notifier;
 class UpdaterThread;
 
@@ -77,7 +86,7 @@ protected slots:
 protected:
     // Reads serial number and version of the table at path, over a connection of its own, on
     // the arrival's thread. Virtual so that tests can make it fail in every way.
-    virtual DeviceInfo identify(const QString& path);
+    virtual Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo identify(const QString& path);
 
 private:
     // Selects path unless an update runs or a table is selected already; true when it did.
@@ -87,7 +96,7 @@ private:
 
     QRecursiveMutex* lock;
     OrbiZo3Notifier* notifier;
-    OrbiZo3FWUpdater* updater;
+    Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater;
     UpdaterThread* worker = nullptr;
 
     // Published state, guarded by stateLock.

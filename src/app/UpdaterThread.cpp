@@ -4,6 +4,12 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 // Start and end of the bar's span that the download itself covers.

@@ -5,7 +5,15 @@
 
 #include "firmware/EmbeddedFirmwareVersion.h"
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
 class OrbiZo3FWUpdater;
+}
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane
 
 // Runs one firmware update off the GUI thread: identification, download through the facade and
 // read-back of the new version. The object lives in the GUI thread (its parent is the
@@ -17,7 +25,9 @@ class UpdaterThread : public QThread {
 public:
     // updater is not owned and must outlive the thread. customFirmware: the firmware came from a
     // file the user chose rather than the embedded image.
-    UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool customFirmware);
+    UpdaterThread(QObject* parent,
+                  Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater,
+                  bool customFirmware);
 
     // Version word the application states for its embedded firmware (1.09); the version shown
     // after updating it when the table's own answer could not be read back.
@@ -42,6 +52,6 @@ private:
     void announceDevice();
     void readBackVersion();
 
-    OrbiZo3FWUpdater* updater;
+    Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater;
     bool customFirmware;
 };

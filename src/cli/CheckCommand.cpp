@@ -18,6 +18,7 @@ namespace OrbiZo {
 namespace Cli {
 
 using Firmware::FlashSectorImage;
+using Firmware::OrbiZo3FWUpdater;
 
 QString CheckCommand::name() const {
     return "check";

@@ -16,6 +16,10 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::DeviceConnection;
+using Firmware::DeviceInfo;
+using Firmware::OrbiZo3FWUpdater;
+
 // The version text, or null for a table without a valid application (version word 0).
 QJsonValue InfoCommand::versionJson(const DeviceInfo& info) {
     return info.firmwareVersion() == 0 ? QJsonValue() : QJsonValue(info.versionText());

@@ -4,11 +4,12 @@
 
 #include "cli/CliCommand.h"
 
-struct DeviceInfo;
-
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
+namespace Firmware {
+struct DeviceInfo;
+}
 namespace Cli {
 
 // `info`: the serial number and firmware version of the selected table (--device, else the
@@ -25,7 +26,7 @@ public:
     int run(const QCommandLineParser& parser, const Korvane::Utilities::RunSettings& settings,
             const QStringList& arguments, std::ostream& out, std::ostream& err) override;
 
-    static QJsonValue versionJson(const DeviceInfo& info);
+    static QJsonValue versionJson(const Firmware::DeviceInfo& info);
 };
 
 }  // namespace Cli

@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <ostream>
 
-class UserFailure;
 
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
+namespace Firmware {
+class UserFailure;
+}
 namespace Cli {
+
+using Firmware::UserFailure;
 
 class DeviceSelection;
 

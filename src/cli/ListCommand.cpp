@@ -18,6 +18,10 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::DeviceConnection;
+using Firmware::DeviceInfo;
+using Firmware::OrbiZo3FWUpdater;
+
 QString ListCommand::name() const {
     return "list";
 }

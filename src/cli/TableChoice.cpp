@@ -13,6 +13,8 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::DeviceConnection;
+
 namespace {
 const char* const kAmbiguous =
     "More than one OrbiZo3 is connected; choose one with --device PATH or --device SERIAL";

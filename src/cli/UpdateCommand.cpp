@@ -23,6 +23,10 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::DeviceConnection;
+using Firmware::DeviceInfo;
+using Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 // The texts are the window's, so that one translation serves both.

@@ -8,11 +8,12 @@
 #include "cli/CliCommand.h"
 #include "firmware/EmbeddedFirmwareVersion.h"
 
-class OrbiZo3FWUpdater;
-
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
+namespace Firmware {
+class OrbiZo3FWUpdater;
+}
 namespace Cli {
 
 class ProgressDisplay;
@@ -46,8 +47,9 @@ private:
     bool confirmAll(std::ostream& out);
     bool confirm(std::ostream& out, const QString& question, const QString& detail);
     // Announcement, download and read-back; throws what the facade throws.
-    void performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware, ProgressDisplay& progress);
-    static void readBackVersion(OrbiZo3FWUpdater& updater);
+    void performUpdate(Firmware::OrbiZo3FWUpdater& updater, bool customFirmware,
+                       ProgressDisplay& progress);
+    static void readBackVersion(Firmware::OrbiZo3FWUpdater& updater);
 
     std::istream& answers;
 };

@@ -3,12 +3,16 @@
 #include <QString>
 #include <ostream>
 
-class UserFailure;
 
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
+namespace Firmware {
+class UserFailure;
+}
 namespace Cli {
+
+using Firmware::UserFailure;
 
 // Prints a failure as the window's error box shows it: the caption (a fallback when the
 // failure has none), the explanation, and the technical detail in brackets; empty parts are

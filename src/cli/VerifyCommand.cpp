@@ -18,6 +18,9 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Firmware::FirmwareVerifier;
+using Firmware::OrbiZo3FWUpdater;
+
 namespace {
 
 const char* const kFailureTitle = "Firmware verification failed";

@@ -35,8 +35,10 @@ public:
 
 private:
     bool confirm(std::ostream& out);
-    static void printSector(const FirmwareVerifier::SectorComparison& sector, std::ostream& out);
-    static QJsonArray sectorsJson(const std::vector<FirmwareVerifier::SectorComparison>& sectors);
+    static void printSector(const Firmware::FirmwareVerifier::SectorComparison& sector,
+                            std::ostream& out);
+    static QJsonArray sectorsJson(
+        const std::vector<Firmware::FirmwareVerifier::SectorComparison>& sectors);
 
     std::istream& answers;
 };

@@ -11,9 +11,12 @@
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
-using Korvane::DeviceDriver::OrbiZo::OrbiTableFlashDataHandle;
-using Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager;
-using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
+using Communication::OrbiTableComManager;
 using Korvane::Utilities::KorvaneException;
 
 using Korvane::Utilities::RunSettings;
@@ -71,3 +74,8 @@ void DeviceConnection::connect() {
             QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
     }
 }
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -10,16 +10,13 @@
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
-class OrbiTableFlashDataHandle;
 namespace Communication {
 class OrbiTableComManager;
 }
 namespace Firmware {
+
+class OrbiTableFlashDataHandle;
 class OrbiZo3FirmwareHandle;
-}
-}  // namespace OrbiZo
-}  // namespace DeviceDriver
-}  // namespace Korvane
 
 // One connection to one table, for one identification or one download. It opens the device
 // lazily on the first request for the manager or the firmware handle and closes it when it is
@@ -31,12 +28,9 @@ class OrbiZo3FirmwareHandle;
 // failed is not to be used again.
 class DeviceConnection : private boost::noncopyable {
 public:
-    using ManagerPtr =
-        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::Communication::OrbiTableComManager>;
-    using FlashDataHandlePtr =
-        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::OrbiTableFlashDataHandle>;
-    using FirmwareHandlePtr =
-        boost::shared_ptr<Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle>;
+    using ManagerPtr = boost::shared_ptr<Communication::OrbiTableComManager>;
+    using FlashDataHandlePtr = boost::shared_ptr<OrbiTableFlashDataHandle>;
+    using FirmwareHandlePtr = boost::shared_ptr<OrbiZo3FirmwareHandle>;
 
     // Nothing is opened yet; the path may be empty. The settings give the converter latency
     // timer that connecting sets.
@@ -60,3 +54,8 @@ private:
     FlashDataHandlePtr flashDataHandle;
     FirmwareHandlePtr firmwareHandlePart;
 };
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

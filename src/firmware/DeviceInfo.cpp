@@ -1,5 +1,10 @@
 #include "firmware/DeviceInfo.h"
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 QString DeviceInfo::versionText() const {
     return versionText(firmwareVersion());
 }
@@ -9,3 +14,8 @@ QString DeviceInfo::versionText(std::uint16_t versionWord) {
         .arg(static_cast<unsigned>(versionWord >> 8))
         .arg(static_cast<unsigned>(versionWord & 0xFF), 2, 10, QChar('0'));
 }
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

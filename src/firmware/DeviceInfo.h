@@ -4,6 +4,11 @@
 #include <array>
 #include <cstdint>
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 // What the identification read learns about a table.
 struct DeviceInfo {
     // The three numbers of the table's version query, in its order; the second is the
@@ -19,3 +24,8 @@ struct DeviceInfo {
     // "-" for it.
     static QString versionText(std::uint16_t versionWord);
 };
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

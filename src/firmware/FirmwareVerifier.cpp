@@ -3,7 +3,10 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
 
-using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
 
 namespace {
 // The boot break the download sends after its restart.
@@ -50,3 +53,8 @@ std::vector<FirmwareVerifier::SectorComparison> FirmwareVerifier::compareSectors
 void FirmwareVerifier::restartApplication() {
     connection.firmwareHandle()->checkStandby();
 }
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

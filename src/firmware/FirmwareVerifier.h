@@ -8,6 +8,11 @@
 
 #include "firmware/DeviceConnection.h"
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 // Compares what a table's flash holds with a firmware file without changing the flash: the
 // table is put into its bootloader as the download does (restart, boot break), the checksum of
 // every sector the file holds is read and compared with the file's sum for that sector, and the
@@ -49,3 +54,8 @@ private:
     std::vector<std::uint8_t> firmware;
     DeviceConnection connection;
 };
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -8,6 +8,7 @@
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
+namespace Firmware {
 
 OrbiTableFlashDataHandle::OrbiTableFlashDataHandle(
     boost::shared_ptr<Communication::OrbiTableComManager> manager)
@@ -16,6 +17,7 @@ OrbiTableFlashDataHandle::OrbiTableFlashDataHandle(
 
 OrbiTableFlashDataHandle::~OrbiTableFlashDataHandle() = default;
 
+}  // namespace Firmware
 }  // namespace OrbiZo
 }  // namespace DeviceDriver
 }  // namespace Korvane

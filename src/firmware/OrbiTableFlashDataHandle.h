@@ -15,6 +15,7 @@ namespace Configuration {
 class Properties;
 }
 }  // namespace Utilities
+namespace Firmware {
 
 // The per-connection flash data handle: an empty top-level property container named
 // "EmptyFlashData" next to a share of the connection's manager. It takes no part in the
@@ -32,6 +33,7 @@ private:
     boost::shared_ptr<Communication::OrbiTableComManager> manager;
 };
 
+}  // namespace Firmware
 }  // namespace OrbiZo
 }  // namespace DeviceDriver
 }  // namespace Korvane

@@ -11,8 +11,11 @@
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 
-using Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage;
-using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 using Korvane::Utilities::KorvaneException;
 
 OrbiZo3FWUpdater::OrbiZo3FWUpdater(QObject* parent, const Korvane::Utilities::RunSettings& settings)
@@ -132,3 +135,8 @@ bool OrbiZo3FWUpdater::runDownload() {
     handle->checkStandby();
     return true;
 }
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

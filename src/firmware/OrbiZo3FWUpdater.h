@@ -10,23 +10,17 @@
 #include "firmware/DeviceInfo.h"
 #include "utilities/RunSettings.h"
 
-class DeviceConnection;
 class MessageException;
 namespace Korvane {
 namespace Utilities {
 class KorvaneException;
 }
-}  // namespace Korvane
-
-namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Firmware {
+
+class DeviceConnection;
 class FlashSectorImage;
-}
-}  // namespace OrbiZo
-}  // namespace DeviceDriver
-}  // namespace Korvane
 
 // The one object through which the application reaches a table: the selected table's device
 // path, the firmware file of the next update and the version read back after it. Every talk
@@ -93,10 +87,8 @@ public:
     // at least one). The size refusal is a MessageException, the others OrbiZoExceptions.
     // `loaded`, when given, sees the flash image once the file has parsed, before the sector
     // rules are applied.
-    static void checkFirmware(
-        const std::vector<std::uint8_t>& content,
-        const std::function<void(const Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage&)>&
-            loaded = {});
+    static void checkFirmware(const std::vector<std::uint8_t>& content,
+                              const std::function<void(const FlashSectorImage&)>& loaded = {});
     // checkFirmware on the firmware of the next download.
     void checkFirmware() const;
     // readFirmwareFile, then checkFirmware: the bytes of a file a download accepts.
@@ -115,3 +107,8 @@ private:
     std::uint16_t newVersion = 0;
     std::vector<std::uint8_t> firmwareData;
 };
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

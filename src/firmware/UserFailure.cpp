@@ -5,6 +5,11 @@
 
 using Korvane::Utilities::KorvaneException;
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 UserFailure UserFailure::fromCurrentException() {
     return from(std::current_exception());
 }
@@ -43,3 +48,8 @@ QString UserFailure::captionOr(const QString& fallback) const {
 QString UserFailure::codedDetail() const {
     return source == Source::Device ? coded : detail;
 }
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <exception>
 
+namespace Korvane {
+namespace DeviceDriver {
+namespace OrbiZo {
+namespace Firmware {
+
 // What a person reads about a failure, translated from whatever exception ended the work: the
 // one place that tells MessageException, KorvaneException (OrbiZoException), other
 // std::exceptions and anything else apart. The front ends (the window's worker and controller,
@@ -45,3 +50,8 @@ public:
 private:
     QString coded;
 };
+
+}  // namespace Firmware
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
+}  // namespace Korvane

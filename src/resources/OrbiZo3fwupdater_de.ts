@@ -148,7 +148,7 @@ Bitte trennen Sie Ihren OrbiZo3 jetzt vom Computer und schließen Sie ihn wieder
     </message>
 </context>
 <context>
-    <name>OrbiZo3FWUpdater</name>
+    <name>Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater</name>
     <message>
         <source>No valid firmware (%1)</source>
         <translation>Keine gültige Firmware (%1)</translation>

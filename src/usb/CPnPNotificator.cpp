@@ -1,7 +1,8 @@
 #include "usb/CPnPNotificator.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 namespace {
@@ -191,5 +192,6 @@ void CPnPNotificator::removeRegistrations() {
 }
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -8,7 +8,8 @@
 #include "usb/CPnPNotifyHandler.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 // A hidden window with its own message loop on its own thread, registered for device-interface
@@ -67,5 +68,6 @@ private:
 };
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -1,11 +1,13 @@
 #include "usb/CPnPNotifyHandler.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 CPnPNotifyHandler::~CPnPNotifyHandler() = default;
 
-}
-}  // namespace Utilities
+}  // namespace USB
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -3,7 +3,8 @@
 #include "platform/win32/Win32.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 // Receives the device-change messages of a CPnPNotificator's hidden window, on the
@@ -18,5 +19,6 @@ public:
 };
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -1,7 +1,8 @@
 #include "usb/InterfaceClassTable.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 InterfaceClassTable& InterfaceClassTable::instance() {
@@ -30,5 +31,6 @@ void InterfaceClassTable::clear() {
 }
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -9,7 +9,8 @@
 #include "platform/win32/Win32.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 // Process-wide table of the device interface classes a vendor/product pair presents. The
@@ -36,5 +37,6 @@ private:
 };
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -1,13 +1,16 @@
 #include "usb/USBNotification.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
-USBNotification::USBNotification(const std::string& channel) : Logging::Loggable(channel) {}
+USBNotification::USBNotification(const std::string& channel)
+    : Korvane::Utilities::Logging::Loggable(channel) {}
 
 USBNotification::~USBNotification() = default;
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -10,11 +10,12 @@
 #include "utilities/Loggable.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 // Tells its owner when a USB device of a watched vendor/product pair arrives or leaves.
-class USBNotification : public Logging::Loggable {
+class USBNotification : public Korvane::Utilities::Logging::Loggable {
 public:
     // Vendor and product identifier, each a 16-bit USB identifier.
     using FilterPair = std::pair<std::uint32_t, std::uint32_t>;
@@ -47,5 +48,6 @@ public:
 };
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

@@ -11,7 +11,8 @@
 #include "usb/InterfaceClassTable.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 namespace {
@@ -112,7 +113,7 @@ void USBNotification_WinUSB::onDeviceChange(UINT /*message*/, WPARAM event, LPAR
     const std::string devicePath = lowerCasedName(*deviceInterface);
     std::uint32_t vendorId = 0;
     std::uint32_t productId = 0;
-    if (!DeviceDriver::OrbiZo::USB::parseVendorProduct(devicePath, vendorId, productId)) return;
+    if (!parseVendorProduct(devicePath, vendorId, productId)) return;
     if (vendorId == 0 || productId == 0) return;
     if (!matches(deviceInterface->dbcc_classguid, vendorId, productId)) return;
 
@@ -133,5 +134,6 @@ void USBNotification_WinUSB::dispatch(std::uint32_t vendorId, std::uint32_t prod
 }
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

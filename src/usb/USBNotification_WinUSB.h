@@ -13,7 +13,8 @@
 #include "usb/USBNotification.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 
 // The notification service on the operating system's device notifications: a CPnPNotificator
@@ -49,5 +50,6 @@ private:
 };
 
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

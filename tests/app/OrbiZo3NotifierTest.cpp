@@ -16,9 +16,9 @@
 
 namespace {
 
+using Korvane::DeviceDriver::OrbiZo::USB::USBNotification;
 using Korvane::Platform::SimulatedUsbBus;
 using Korvane::Testing::ScriptedUsbDevice;
-using Korvane::Utilities::USB::USBNotification;
 
 const std::uint32_t kVid = Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
 const std::uint32_t kPid = Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;

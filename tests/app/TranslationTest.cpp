@@ -6,6 +6,7 @@
 #include "GuiTest.h"
 #include "app/MainWindow.h"
 #include "app/UpdaterApplication.h"
+#include "firmware/OrbiZo3FWUpdater.h"
 
 namespace {
 
@@ -70,8 +71,10 @@ TEST_F(TranslationTest, GermanLocalesTranslateOthersKeepTheSourceTexts) {
             // A run on the simulated bus, as these tests are.
             EXPECT_EQ(QString::fromUtf8(c.texts.title), window.windowTitle());
         }
+        // The facade's texts are looked up in the context of its class, namespace included.
         EXPECT_EQ(QString::fromUtf8(c.texts.facade),
-                  QCoreApplication::translate("OrbiZo3FWUpdater", "No valid firmware (%1)"));
+                  Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater::tr(
+                      "No valid firmware (%1)"));
         EXPECT_EQ(QString::fromUtf8(c.texts.connection),
                   QCoreApplication::translate("QObject", "No OrbiZo3 connected"));
         EXPECT_EQ(QString::fromUtf8(c.texts.worker),

@@ -15,6 +15,8 @@
 #include "simulator/Fault.h"
 #include "utilities/MessageException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+
 namespace {
 
 using Korvane::Simulator::Fault;

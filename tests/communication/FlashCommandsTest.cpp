@@ -250,9 +250,9 @@ TEST_F(FlashCommands, WriteFlashOfASectorRunsSixteenBlocks) {
 }
 
 TEST_F(FlashCommands, WriteFlashStopsAtTheFirstDeviceError) {
-    table->queueAnswer(answer(":$u90"));
-    table->queueAnswer(answer(":$u90"));
-    table->queueAnswer(answer(":$u07"));  // prepare of the first block: sector locked
+    table->answerNextLine(answer(":$u90"));
+    table->answerNextLine(answer(":$u90"));
+    table->answerNextLine(answer(":$u07"));  // prepare of the first block: sector locked
     const auto e = thrownBy([&] { flash->writeFlash(pattern(1024), 0x2000, 2); });
     EXPECT_STREQ(e.what(), "Can't prepare sector: sector locked (7)");
     EXPECT_EQ(sent().size(), 3u);

@@ -86,7 +86,7 @@ protected:
 };
 
 TEST_F(LineProtocol, DataAnswerFillsTheRecord) {
-    table->queueAnswer("\x3A\x24\x79\x33\x30\x30\x31\x61\x32\x64\x32\x0D");
+    table->answerNextLine("\x3A\x24\x79\x33\x30\x30\x31\x61\x32\x64\x32\x0D");
     OrbiTableComCommand command('y', '3', 4);
     comm->execute(command);
     EXPECT_EQ(command.acknowledge, OrbiTableComCommand::AckData);
@@ -97,22 +97,22 @@ TEST_F(LineProtocol, DataAnswerFillsTheRecord) {
 }
 
 TEST_F(LineProtocol, BytesBeforeTheColonAreSkipped) {
-    table->pushInput("\r\x7f#x");  // left-overs and noise
-    table->queueAnswer(answer(":$y3000ab"));
+    table->queuePayload("\r\x7f#x");  // left-overs and noise
+    table->answerNextLine(answer(":$y3000ab"));
     OrbiTableComCommand command('y', '3', 4);
     comm->execute(command);
     EXPECT_EQ(command.responseText(), "00ab");
 }
 
 TEST_F(LineProtocol, UpperCaseChecksumDigitsAreAccepted) {
-    table->queueAnswer(":$y3001a2D2\r");
+    table->answerNextLine(":$y3001a2D2\r");
     OrbiTableComCommand command('y', '3', 4);
     comm->execute(command);
     EXPECT_EQ(command.responseText(), "01a2");
 }
 
 TEST_F(LineProtocol, AnswerWithoutErrorCharacterKeepsErrorByte) {
-    table->queueAnswer(answer(":!a0"));
+    table->answerNextLine(answer(":!a0"));
     OrbiTableComCommand command('a', '0', 0);
     comm->transact(command);
     EXPECT_EQ(command.acknowledge, OrbiTableComCommand::AckAccepted);
@@ -126,7 +126,7 @@ TEST_F(LineProtocol, ErrorCharactersDecodeInEitherCase) {
         int value;
     } cases[] = {{'0', 0}, {'9', 9}, {'A', 10}, {'a', 10}, {'Z', 35}, {'z', 35}};
     for (const auto& c : cases) {
-        table->queueAnswer(answer(std::string(":!a0") + c.character));
+        table->answerNextLine(answer(std::string(":!a0") + c.character));
         OrbiTableComCommand command('a', '0', 0);
         comm->transact(command);
         EXPECT_EQ(command.errorByte, c.value) << c.character;
@@ -134,8 +134,8 @@ TEST_F(LineProtocol, ErrorCharactersDecodeInEitherCase) {
 }
 
 TEST_F(LineProtocol, DataBlockLongerThanExpectedIsReadToItsEnd) {
-    table->queueAnswer(answer(":$y3001a2ffee"));
-    table->queueAnswer(answer(":$y300042"));
+    table->answerNextLine(answer(":$y3001a2ffee"));
+    table->answerNextLine(answer(":$y300042"));
     OrbiTableComCommand first('y', '3', 4);
     comm->execute(first);
     EXPECT_EQ(first.responseText(), "01a2");
@@ -146,7 +146,7 @@ TEST_F(LineProtocol, DataBlockLongerThanExpectedIsReadToItsEnd) {
 }
 
 TEST_F(LineProtocol, ShortAnswerKeepsChecksumAndCrOutOfResponse) {
-    table->queueAnswer(answer(":!a2012345"));
+    table->answerNextLine(answer(":!a2012345"));
     OrbiTableComCommand command('a', '2', 10);
     comm->transact(command);
     EXPECT_EQ(command.responseText(), "12345");
@@ -181,7 +181,7 @@ TEST_F(LineProtocol, BrokenLinesAreRefused) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
-        table->pushInput(c.bytes);
+        table->queuePayload(c.bytes);
         OrbiTableComCommand command('a', '0', 0);
         const auto e = thrownBy([&] { comm->readAnswerLine(command); });
         EXPECT_STREQ(e.what(), c.message);
@@ -202,8 +202,8 @@ TEST_F(LineProtocol, RefusedCommandIsSentAgainAfterTheRetryDelay) {
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.message);
         table->clearRecord();
-        table->queueAnswer(answer(std::string(":") + c.acknowledge + "u9"));
-        table->queueAnswer(answer(":$u90"));
+        table->answerNextLine(answer(std::string(":") + c.acknowledge + "u9"));
+        table->answerNextLine(answer(":$u90"));
         OrbiTableComCommand command('u', '9', 0);
         command.attempts = 2;
         command.retryDelay = 100;
@@ -214,8 +214,8 @@ TEST_F(LineProtocol, RefusedCommandIsSentAgainAfterTheRetryDelay) {
 
         // Refused on every try: the last refusal reaches the caller.
         table->clearRecord();
-        table->queueAnswer(answer(std::string(":") + c.acknowledge + "u9"));
-        table->queueAnswer(answer(std::string(":") + c.acknowledge + "u9"));
+        table->answerNextLine(answer(std::string(":") + c.acknowledge + "u9"));
+        table->answerNextLine(answer(std::string(":") + c.acknowledge + "u9"));
         OrbiTableComCommand refused('u', '9', 0);
         refused.attempts = 2;
         refused.retryDelay = 100;
@@ -228,8 +228,8 @@ TEST_F(LineProtocol, RefusedCommandIsSentAgainAfterTheRetryDelay) {
 
 TEST_F(LineProtocol, LeftOversOfAFailedTryAreNotTakenForTheNextAnswer) {
     // The refusal comes with a stale answer behind it; the second try must read its own.
-    table->queueAnswer(answer(":&y3") + answer(":$y30aaaa"));
-    table->queueAnswer(answer(":$y30bbbb"));
+    table->answerNextLine(answer(":&y3") + answer(":$y30aaaa"));
+    table->answerNextLine(answer(":$y30bbbb"));
     OrbiTableComCommand command('y', '3', 4);
     command.attempts = 2;
     command.retryDelay = 0;
@@ -250,7 +250,7 @@ TEST_F(LineProtocol, TableThatIsGoneEndsTheCommandAtOnce) {
 }
 
 TEST_F(LineProtocol, DefaultRecordIsTriedOnce) {
-    table->queueAnswer(answer(":&a0"));
+    table->answerNextLine(answer(":&a0"));
     OrbiTableComCommand command('a', '0', 6);
     EXPECT_THROW(comm->execute(command), DeviceDriver::OrbiZo::OrbiZoException);
     EXPECT_EQ(sent().size(), 1u);
@@ -268,14 +268,14 @@ TEST_F(LineProtocol, SilentTableEndsInUnknownAcknowledge) {
 
 TEST_F(LineProtocol, FiveReadAttemptsPerAnswer) {
     const std::string broken = ":$y300042ff\r";  // checksum wrong
-    for (int i = 0; i < 4; ++i) table->pushInput(broken);
-    table->pushInput(answer(":$y300042"));
+    for (int i = 0; i < 4; ++i) table->queuePayload(broken);
+    table->queuePayload(answer(":$y300042"));
     OrbiTableComCommand command('y', '3', 4);
     comm->transact(command);
     EXPECT_EQ(command.responseText(), "0042");
 
-    for (int i = 0; i < 5; ++i) table->pushInput(broken);
-    table->pushInput(answer(":$y300043"));
+    for (int i = 0; i < 5; ++i) table->queuePayload(broken);
+    table->queuePayload(answer(":$y300043"));
     OrbiTableComCommand tooLate('y', '3', 4);
     EXPECT_THROW(comm->transact(tooLate), DeviceDriver::OrbiZo::OrbiZoException);
     EXPECT_EQ(tooLate.acknowledge, OrbiTableComCommand::AckNone);
@@ -284,29 +284,29 @@ TEST_F(LineProtocol, FiveReadAttemptsPerAnswer) {
 TEST_F(LineProtocol, FailedAttemptsShortenTheTimeouts) {
     // Each empty bulk read takes at least 20 ms. The first attempt (100 ms: 6 reads) overruns,
     // so the answer time-out drops to the 10 ms floor (5 reads, the minimum) for the other four.
-    table->setSilentReadDelay(20);
+    table->setIdleReply(emptyPacket(), std::chrono::milliseconds(20));
     OrbiTableComCommand command('a', '0', 6);
     command.answerTimeout = 100;
     command.dataTimeout = 300;
     comm->receiveAnswer(command);
-    EXPECT_EQ(table->bulkReads(), 6u + 4 * 5u);
+    EXPECT_EQ(table->bulkReads(), 6 + 4 * 5);
     EXPECT_EQ(command.answerTimeout, 100u);
     EXPECT_EQ(command.dataTimeout, 300u);
 }
 
 TEST_F(LineProtocol, CompletionLineIsAwaitedWithTheDataTimeout) {
-    table->queueAnswer("\x3A\x21\x72\x30\x30\x33\x0D");  // : ! r 0 0 3 CR
+    table->answerNextLine("\x3A\x21\x72\x30\x30\x33\x0D");  // : ! r 0 0 3 CR
     OrbiTableComCommand command('r', ' ', 0);
     command.dataTimeout = 50;  // 5 bulk reads per attempt; the answer time-out would give 125
     comm->execute(command);
     // No completion line came: the command counts as done with the first line's values.
     EXPECT_EQ(command.acknowledge, OrbiTableComCommand::AckAccepted);
     EXPECT_EQ(command.errorByte, 0);
-    EXPECT_EQ(table->bulkReads(), 1u + 5 * 5u);
+    EXPECT_EQ(table->bulkReads(), 1 + 5 * 5);
 }
 
 TEST_F(LineProtocol, CompletionLineIsStored) {
-    table->queueAnswer(answer(":!r0") + answer(":$r3"));
+    table->answerNextLine(answer(":!r0") + answer(":$r3"));
     OrbiTableComCommand command('r', ' ', 0);
     comm->execute(command);
     EXPECT_EQ(command.acknowledge, OrbiTableComCommand::AckData);

@@ -89,12 +89,12 @@ TEST_F(Manager, IdentityAndVersionValues) {
 
 TEST_F(Manager, SerialNumberIsAskedOnce) {
     open("0106");
-    const unsigned before = table->serialReads();
+    const int before = table->serialNumberReads();
     EXPECT_EQ(props->getValue<std::string>("44402"), table->instanceId());
-    const unsigned afterFirst = table->serialReads();
+    const int afterFirst = table->serialNumberReads();
     EXPECT_GT(afterFirst, before);
     EXPECT_EQ(props->getValue<std::string>("44402"), table->instanceId());
-    EXPECT_EQ(table->serialReads(), afterFirst);
+    EXPECT_EQ(table->serialNumberReads(), afterFirst);
 }
 
 TEST_F(Manager, MetricsAreAskedOnEveryRead) {

@@ -8,9 +8,10 @@
 #include <gtest/gtest.h>
 #include <boost/make_shared.hpp>
 
-#include "communication/AnsweringTable.h"
 #include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "simulator/LineFormat.h"
+#include "support/ScriptedUsbDevice.h"
 #include "usb/SerialUSB.h"
 #include "utilities/OrbiZoException.h"
 #include "utilities/Properties.h"
@@ -18,9 +19,10 @@
 namespace Korvane {
 namespace Testing {
 
-// A configured link to an AnsweringTable on the simulated bus, and an empty property table.
-// The table's silent reads take their own fixed time whatever latency timer is asked for, so
-// the link is configured without one and budgets its reads in the converter's 16 ms.
+// A configured link to a scripted table on the simulated bus, and an empty property table.
+// Reads of the silent table bring the status bytes alone at once, whatever latency timer is
+// asked for, so the link is configured without one and budgets its reads in the converter's
+// 16 ms.
 class TableFixture : public ::testing::Test {
 protected:
     using SerialUSB = DeviceDriver::OrbiZo::USB::SerialUSB;
@@ -31,7 +33,8 @@ protected:
         Korvane::Platform::UsbPortRegistration::install(
             Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
-        table = std::make_shared<AnsweringTable>("COMM" + std::to_string(++count));
+        table = std::make_shared<ScriptedUsbDevice>("COMM" + std::to_string(++count));
+        table->setIdleReply(emptyPacket());
         Platform::SimulatedUsbBus::instance().plug(table);
         link = boost::make_shared<SerialUSB>();
         link->open(devicePathFor(table->instanceId()));
@@ -45,11 +48,20 @@ protected:
         Platform::SimulatedUsbBus::instance().unplugAll();
     }
 
-    static std::string answer(const std::string& content) { return AnsweringTable::line(content); }
+    // A complete answer line: content (from ':' up to the data) + checksum digits + CR.
+    static std::string answer(const std::string& content) {
+        using Simulator::LineFormat;
+        return content + LineFormat::hex(LineFormat::checksum(content), 2) + '\r';
+    }
 
-    std::vector<std::string> sent() const { return table->received(); }
+    // The command lines sent, one per bulk-out transfer.
+    std::vector<std::string> sent() const {
+        std::vector<std::string> lines;
+        for (const Bytes& out : table->outTransfers()) lines.emplace_back(out.begin(), out.end());
+        return lines;
+    }
 
-    std::shared_ptr<AnsweringTable> table;
+    std::shared_ptr<ScriptedUsbDevice> table;
     boost::shared_ptr<SerialUSB> link;
     boost::shared_ptr<Properties> properties;
 };

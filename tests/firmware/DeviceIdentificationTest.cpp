@@ -6,6 +6,9 @@
 #include "simulator/Fault.h"
 #include "utilities/MessageException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 using Korvane::Simulator::Fault;
 using Korvane::Testing::SimulatedTableFixture;
 

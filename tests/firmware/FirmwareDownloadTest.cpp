@@ -11,7 +11,9 @@
 #include "utilities/OrbiZoException.h"
 
 using Korvane::DeviceDriver::OrbiZo::OrbiZoException;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FirmwareHandle;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 using Korvane::Simulator::Fault;
 using Korvane::Testing::SimulatedTableFixture;
 

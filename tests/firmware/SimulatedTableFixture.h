@@ -125,7 +125,7 @@ protected:
 
     std::shared_ptr<Simulator::SimulatedTable> table;
     QString path;
-    OrbiZo3FWUpdater updater;
+    DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater updater;
 };
 
 }  // namespace Testing

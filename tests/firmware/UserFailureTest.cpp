@@ -7,6 +7,8 @@
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZoException.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+
 // Every front end words its failures from this translation, so each kind of exception must come
 // out with exactly the texts, code and place it carries.
 namespace {

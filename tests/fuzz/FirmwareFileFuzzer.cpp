@@ -13,6 +13,7 @@
 
 using Korvane::DeviceDriver::OrbiZo::OrbiZoException;
 using Korvane::DeviceDriver::OrbiZo::Firmware::FlashSectorImage;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 
 namespace {
 

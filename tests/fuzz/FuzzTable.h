@@ -14,7 +14,6 @@
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/SerialUSB.h"
-#include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
 namespace Testing {
@@ -25,14 +24,12 @@ public:
         // The simulated bus, for everything in this process that asks for the USB host.
         Korvane::Platform::UsbPortRegistration::install(
             Korvane::Platform::SimulatedUsbBus::instance(), "");
-        device = std::make_shared<ScriptedUsbDevice>(DeviceDriver::OrbiZo::kOrbiZo3VendorId,
-                                                     DeviceDriver::OrbiZo::kOrbiZo3ProductId,
-                                                     "FUZZ0001");
+        device = std::make_shared<ScriptedUsbDevice>("FUZZ0001");
         // With nothing scripted, a read brings the two status bytes of an empty packet.
-        device->setIdleReply(Bytes{0x01, 0x60});
+        device->setIdleReply(emptyPacket());
         Platform::SimulatedUsbBus::instance().plug(device);
         link = boost::make_shared<DeviceDriver::OrbiZo::USB::SerialUSB>();
-        link->open("\\\\?\\usb#vid_1209&pid_7a03#FUZZ0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+        link->open(devicePathFor("FUZZ0001"));
         link->configure();
     }
     ~FuzzTable() {
@@ -42,17 +39,9 @@ public:
     FuzzTable(const FuzzTable&) = delete;
     FuzzTable& operator=(const FuzzTable&) = delete;
 
-    // The bytes as the table's converter sends them: packets of up to 62 payload bytes, each
-    // led by the status bytes 01 60, all in one bulk read.
+    // The bytes as the table's converter sends them, all in one bulk read.
     void send(const std::string& payload) {
-        Bytes packets;
-        for (std::size_t at = 0; at < payload.size(); at += 62) {
-            packets.push_back(0x01);
-            packets.push_back(0x60);
-            const std::string piece = payload.substr(at, 62);
-            packets.insert(packets.end(), piece.begin(), piece.end());
-        }
-        if (!packets.empty()) device->queueIn(packets);
+        if (!payload.empty()) device->queueIn(packets(payload));
     }
 
     std::shared_ptr<ScriptedUsbDevice> device;

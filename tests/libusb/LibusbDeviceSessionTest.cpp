@@ -10,6 +10,9 @@ namespace Testing {
 
 namespace {
 
+constexpr std::uint8_t kLatencyRequest = 0x0A;  // device-to-host, one byte back
+constexpr std::uint8_t kLatency = 16;
+
 std::string text(const std::vector<std::uint8_t>& bytes, std::uint32_t length) {
     return std::string(bytes.begin(), bytes.begin() + length);
 }
@@ -41,7 +44,7 @@ protected:
         EXPECT_EQ(done.transferred, buffer.size());
     }
 
-    std::shared_ptr<ConverterTable> table;
+    std::shared_ptr<ScriptedUsbDevice> table;
     std::unique_ptr<UsbDeviceSession> session;
 };
 
@@ -56,28 +59,28 @@ TEST_F(LibusbDeviceSessionTest, ConverterSetupRequestsReachTheTableInOrder) {
         EXPECT_EQ(session->controlTransfer(request, nullptr, transferred), ERROR_SUCCESS);
         EXPECT_EQ(transferred, 0u);
     }
-    const std::vector<UsbSetupPacket> seen = table->controlRequests();
+    const auto seen = table->controlRequests();
     ASSERT_EQ(seen.size(), setup.size());
     for (std::size_t i = 0; i < setup.size(); ++i) {
         SCOPED_TRACE("request " + std::to_string(i));
-        EXPECT_EQ(seen[i].requestType, setup[i].requestType);
-        EXPECT_EQ(seen[i].request, setup[i].request);
-        EXPECT_EQ(seen[i].value, setup[i].value);
-        EXPECT_EQ(seen[i].index, setup[i].index);
-        EXPECT_EQ(seen[i].length, setup[i].length);
+        EXPECT_EQ(seen[i].setup.requestType, setup[i].requestType);
+        EXPECT_EQ(seen[i].setup.request, setup[i].request);
+        EXPECT_EQ(seen[i].setup.value, setup[i].value);
+        EXPECT_EQ(seen[i].setup.index, setup[i].index);
+        EXPECT_EQ(seen[i].setup.length, setup[i].length);
     }
 }
 
 TEST_F(LibusbDeviceSessionTest, ControlDataComesBackAndAStallIsAGeneralFailure) {
+    table->setControlAnswer(kLatencyRequest, {kLatency});
     std::uint8_t latency[4] = {};
     std::uint32_t transferred = 0;
-    EXPECT_EQ(session->controlTransfer({0xC0, ConverterTable::kLatencyRequest, 0, 0, 4}, latency,
-                                       transferred),
+    EXPECT_EQ(session->controlTransfer({0xC0, kLatencyRequest, 0, 0, 4}, latency, transferred),
               ERROR_SUCCESS);
     EXPECT_EQ(transferred, 1u);
-    EXPECT_EQ(latency[0], ConverterTable::kLatency);
+    EXPECT_EQ(latency[0], kLatency);
 
-    table->stallRequest(0x09);
+    table->failNextControl(1);
     EXPECT_EQ(session->controlTransfer({0x40, 0x09, 0, 0, 0}, nullptr, transferred),
               ERROR_GEN_FAILURE);
 }
@@ -103,7 +106,7 @@ TEST_F(LibusbDeviceSessionTest, DescriptorsAreReadFromTheDevice) {
 
 TEST_F(LibusbDeviceSessionTest, CommandAndAnswerCrossTheBulkPipes) {
     write(";a0B1\r");
-    EXPECT_EQ(table->bytesReceived(), ";a0B1\r");
+    EXPECT_EQ(table->outBytes(), ::Korvane::Testing::bytes(";a0B1\r"));
 
     std::vector<std::uint8_t> answer(4096);
     Completion read;
@@ -115,7 +118,7 @@ TEST_F(LibusbDeviceSessionTest, CommandAndAnswerCrossTheBulkPipes) {
 
 TEST_F(LibusbDeviceSessionTest, AnswerLongerThanOnePacketArrivesInPacketsOfSixtyFour) {
     const std::string payload(100, 'x');
-    table->setAnswerer([&](const std::string&) { return payload; });
+    table->answerLines([&](const std::string&) { return payload; });
     write("r\r");
 
     std::vector<std::uint8_t> answer(4096);
@@ -128,7 +131,7 @@ TEST_F(LibusbDeviceSessionTest, AnswerLongerThanOnePacketArrivesInPacketsOfSixty
 }
 
 TEST_F(LibusbDeviceSessionTest, ReadThatTimesOutIsCancelledAndTheNextExchangeIsClean) {
-    table->setAnswerer([](const std::string& line) {
+    table->answerLines([](const std::string& line) {
         return line == "s0\r" ? std::string() : ":" + line;  // s0 goes unanswered
     });
     write("s0\r");
@@ -141,7 +144,7 @@ TEST_F(LibusbDeviceSessionTest, ReadThatTimesOutIsCancelledAndTheNextExchangeIsC
     EXPECT_TRUE(silent.hasFinished());
     EXPECT_EQ(silent.error, ERROR_OPERATION_ABORTED);
     EXPECT_EQ(silent.transferred, 0u);
-    EXPECT_FALSE(table->readPending());
+    EXPECT_EQ(table->pendingReads(), 0);
 
     write("a1\r");
     std::vector<std::uint8_t> second(4096);

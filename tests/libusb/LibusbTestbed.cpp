@@ -61,10 +61,11 @@ void LibusbTestbed::TearDown() {
     if (testbed) g_object_unref(testbed);
 }
 
-std::shared_ptr<ConverterTable> LibusbTestbed::plugTable(const std::string& sysName,
-                                                         int deviceNumber,
-                                                         const std::string& serial) {
-    auto table = std::make_shared<ConverterTable>(serial);
+std::shared_ptr<ScriptedUsbDevice> LibusbTestbed::plugTable(const std::string& sysName,
+                                                            int deviceNumber,
+                                                            const std::string& serial) {
+    auto table = std::make_shared<ScriptedUsbDevice>(serial);
+    table->answerLines([](const std::string& line) { return ":" + line; });
     bridges.push_back(std::make_unique<UsbfsBridge>(testbed, table, sysName, deviceNumber));
     return table;
 }

@@ -15,13 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "libusb/ConverterTable.h"
 #include "libusb/UsbfsBridge.h"
 #include "platform/usbhost/libusb/LibusbUsbHost.h"
+#include "support/ScriptedUsbDevice.h"
 
 namespace Korvane {
 namespace Platform {
 namespace Testing {
+
+using ::Korvane::Testing::ScriptedUsbDevice;
 
 // Waits for something another thread does; the limit only keeps a broken backend from hanging
 // the run.
@@ -55,8 +57,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::shared_ptr<ConverterTable> plugTable(const std::string& sysName, int deviceNumber,
-                                              const std::string& serial = "ZO3-000123");
+    // A scripted table that answers every command line with ":" and the line.
+    std::shared_ptr<ScriptedUsbDevice> plugTable(const std::string& sysName, int deviceNumber,
+                                                 const std::string& serial = "ZO3-000123");
     UsbfsBridge& bridge(std::size_t index) { return *bridges.at(index); }
     LibusbUsbHost& startHost();
     std::unique_ptr<UsbDeviceSession> openOrFail(const std::string& instanceId);

@@ -35,8 +35,7 @@ protected:
     }
 
     static std::wstring pathOf(const std::string& serial) {
-        std::string path =
-            "\\\\?\\usb#vid_1209&pid_7a03#" + serial + "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+        const std::string path = devicePathFor(serial);
         return std::wstring(path.begin(), path.end());
     }
 };

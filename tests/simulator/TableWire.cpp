@@ -58,15 +58,6 @@ std::string hexBytes(const Bytes& bytes) {
     return out;
 }
 
-std::string payloadOf(const Bytes& read) {
-    std::string payload;
-    for (std::size_t at = 0; at < read.size(); at += 64) {
-        const std::size_t end = std::min(read.size(), at + 64);
-        if (end - at > 2) payload.append(read.begin() + at + 2, read.begin() + end);
-    }
-    return payload;
-}
-
 TableWire::TableWire(const std::string& serialNumber) : serial(serialNumber) {
     EXPECT_EQ(open(), 0u) << "open " << serial;
 }

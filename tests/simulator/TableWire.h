@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "platform/usbhost/UsbHost.h"
+#include "support/ScriptedUsbDevice.h"
 
 namespace SimulatorTest {
 
-using Bytes = std::vector<std::uint8_t>;
+using Korvane::Testing::Bytes;
+using Korvane::Testing::payloadOf;
 
 // ";" + body + two lower-case checksum digits + CR; the checksum makes the byte sum of
 // everything before it, plus itself, 0 modulo 256.
@@ -60,8 +62,5 @@ private:
     std::unique_ptr<Korvane::Platform::UsbDeviceSession> usb;
     std::string pending;  // payload read past the last line handed out
 };
-
-// Strips the two status bytes of every 64-byte packet of one read.
-std::string payloadOf(const Bytes& read);
 
 }  // namespace SimulatorTest

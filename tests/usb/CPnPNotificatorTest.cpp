@@ -14,7 +14,8 @@
 #include "usb/CPnPNotifyHandler.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 namespace Test {
 namespace {
@@ -132,5 +133,6 @@ TEST_F(CPnPNotificatorTest, CanRunAgainAfterAnotherNotificatorStopped) {
 }  // namespace
 }  // namespace Test
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

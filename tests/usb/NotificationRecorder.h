@@ -11,7 +11,8 @@
 #include "usb/USBNotification.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 namespace Test {
 
@@ -55,5 +56,6 @@ private:
 
 }  // namespace Test
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

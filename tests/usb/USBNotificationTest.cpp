@@ -18,7 +18,8 @@
 #include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
-namespace Utilities {
+namespace DeviceDriver {
+namespace OrbiZo {
 namespace USB {
 namespace Test {
 namespace {
@@ -271,5 +272,6 @@ TEST_F(DeviceChangeTest, NameIsReadNoFurtherThanTheRecordDeclares) {
 }  // namespace
 }  // namespace Test
 }  // namespace USB
-}  // namespace Utilities
+}  // namespace OrbiZo
+}  // namespace DeviceDriver
 }  // namespace Korvane

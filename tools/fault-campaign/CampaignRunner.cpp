@@ -16,6 +16,8 @@
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZo3UsbIds.h"
 
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+
 namespace Korvane {
 namespace Tools {
 
@@ -186,7 +188,8 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
     outcome.unrecovered = !second.reported || !second.succeeded || !holdsNewFirmware(*table);
     if (outcome.unrecovered) {
         outcome.report += " / second update: " + second.report;
-        if (std::getenv("ORBIZO3_CAMPAIGN_TRANSCRIPT")) outcome.report += "\n" + table->transcriptText();
+        if (std::getenv("ORBIZO3_CAMPAIGN_TRANSCRIPT"))
+            outcome.report += "\n" + table->transcriptText();
     }
     table->unplug();
     return outcome;

@@ -27,6 +27,8 @@
 using Clock = std::chrono::steady_clock;
 using Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;
 using Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
+using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
+using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 namespace USB = Korvane::DeviceDriver::OrbiZo::USB;
 
 namespace {

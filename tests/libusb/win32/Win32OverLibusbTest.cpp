@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "libusb/ConverterTable.h"
 #include "libusb/UsbfsBridge.h"
 #include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/win32/Win32.h"
 #include "simulator/LineFormat.h"
 #include "simulator/SimulatedTable.h"
+#include "support/ScriptedUsbDevice.h"
 #include "usb/USBNotification_WinUSB.h"
 
 namespace Korvane {
@@ -28,7 +28,8 @@ namespace Testing {
 
 namespace {
 
-using Bytes = std::vector<UCHAR>;
+using ::Korvane::Testing::Bytes;
+using ::Korvane::Testing::ScriptedUsbDevice;
 
 UMockdevTestbed* testbed = nullptr;
 
@@ -46,8 +47,7 @@ const ::testing::Environment* const fakeKernel =
     ::testing::AddGlobalTestEnvironment(new FakeKernel);
 
 std::wstring pathOf(const std::string& instanceId) {
-    const std::string path =
-        "\\\\?\\usb#vid_1209&pid_7a03#" + instanceId + "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    const std::string path = ::Korvane::Testing::devicePathFor(instanceId);
     return std::wstring(path.begin(), path.end());
 }
 
@@ -169,12 +169,8 @@ protected:
         EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 10000), WAIT_OBJECT_0);
         DWORD transferred = 0;
         const BOOL ok = WinUsb_GetOverlappedResult(usb, &overlapped, &transferred, TRUE);
-        std::string payload;
-        for (DWORD at = 0; at < transferred; at += 64) {
-            const DWORD end = std::min<DWORD>(at + 64, transferred);
-            if (end > at + 2) payload.append(buffer.begin() + at + 2, buffer.begin() + end);
-        }
-        return {ok ? ERROR_SUCCESS : GetLastError(), payload};
+        const Bytes read(buffer.begin(), buffer.begin() + transferred);
+        return {ok ? ERROR_SUCCESS : GetLastError(), ::Korvane::Testing::payloadOf(read)};
     }
 
     std::unique_ptr<UsbfsBridge> bridge;
@@ -220,8 +216,8 @@ TEST_F(Win32OverLibusbTest, ConfiguredConverterCarriesACommandAndItsAnswer) {
 }
 
 TEST_F(Win32OverLibusbTest, ReadThatTimesOutIsAbortedAndTheNextExchangeIsClean) {
-    auto table = std::make_shared<ConverterTable>("ZO3-000103");
-    table->setAnswerer(
+    auto table = std::make_shared<ScriptedUsbDevice>("ZO3-000103");
+    table->answerLines(
         [](const std::string& line) { return line == "s0\r" ? std::string() : ":" + line; });
     plug(table, "3-4", 13);
     open("3-4");
@@ -241,7 +237,7 @@ TEST_F(Win32OverLibusbTest, ReadThatTimesOutIsAbortedAndTheNextExchangeIsClean) 
 }
 
 TEST_F(Win32OverLibusbTest, UnplugDuringAPendingReadFailsItInsteadOfHanging) {
-    auto table = std::make_shared<ConverterTable>("ZO3-000104");
+    auto table = std::make_shared<ScriptedUsbDevice>("ZO3-000104");
     plug(table, "3-5", 14);
     open("3-5");
     startRead();
@@ -261,7 +257,7 @@ TEST_F(Win32OverLibusbTest, ArrivalAndDepartureReachTheNotificationService) {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::pair<int, std::string>> events;
-    auto service = std::make_shared<Utilities::USB::USBNotification_WinUSB>();
+    auto service = std::make_shared<DeviceDriver::OrbiZo::USB::USBNotification_WinUSB>();
     service->start({{0x1209, 0x7A03}},
                    [&](std::uint32_t, std::uint32_t, std::int32_t event, const std::string& path) {
                        std::lock_guard<std::mutex> lock(mutex);
