@@ -12,8 +12,13 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "utilities/MessageException.h"
+#include "utilities/SanitizerHandOver.h"
+#include "utilities/SanitizerLockHold.h"
 
 namespace {
+
+using Korvane::Utilities::SanitizerHandOver;
+using Korvane::Utilities::SanitizerLockHold;
 
 // The facade's version word as the window shows it: "-" for none.
 QString versionOrDash(std::uint16_t versionWord) {
@@ -33,6 +38,7 @@ UpdaterController::UpdaterController(QObject* parent)
       lock(new QRecursiveMutex),
       notifier(new OrbiZo3Notifier),
       updater(new OrbiZo3FWUpdater(this)) {
+    SanitizerHandOver::watchDeliveries();
     // Direct: the handling, including the identification read, runs on the notifier's thread.
     connect(notifier, SIGNAL(OrbiZo3Arrival(QString)), this, SLOT(slotOrbiZo3Arrival(QString)),
             Qt::DirectConnection);
@@ -110,7 +116,11 @@ void UpdaterController::startUpdate(bool customFirmware) {
     // was claimed ends first, so the two never hold the table at once. No new one starts, as
     // arrivals see the update running.
     connect(
-        worker, &QThread::started, this, [this] { QMutexLocker device(lock); },
+        worker, &QThread::started, this,
+        [this] {
+            QMutexLocker device(lock);
+            SanitizerLockHold held(lock);
+        },
         Qt::DirectConnection);
     worker->start();
 }
@@ -119,6 +129,9 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     // Everything below runs under the device lock, the emits included: a departure handled
     // next on another thread cannot overtake them. They reach the window queued.
     QMutexLocker device(lock);
+    SanitizerLockHold held(lock);
+    // Begun at the emit; the emitted texts share data with the locals below.
+    SanitizerHandOver::Sending handOver(SanitizerHandOver::later);
     if (!claimTable(xPath)) return;
     QStringList failure;
     DeviceInfo info;
@@ -138,6 +151,7 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     }
     // The path stays selected even when the identification fails: the table is there, only its
     // answer is missing, and its departure clears it as usual.
+    handOver.begin();
     if (failure.isEmpty())
         emit DeviceArrival(info.serialNumber, versionOrDash(info.firmwareVersion()));
     else
@@ -146,6 +160,7 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
 
 void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
     QMutexLocker device(lock);
+    SanitizerLockHold held(lock);
     {
         QMutexLocker guard(&stateLock);
         // Device paths name the same device in any letter case: the device search and the
@@ -159,7 +174,7 @@ void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
         readBackVersion = 0;
         updater->setDevicePath(QString());
     }
-    emit DeviceDeparture();
+    SanitizerHandOver::emitQueued([this] { emit DeviceDeparture(); });
 }
 
 void UpdaterController::slotThreadError(const QString& xCaption, const QString& xText,

@@ -6,10 +6,12 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
+#include "utilities/SanitizerHandOver.h"
 
 namespace {
 
 using Korvane::Utilities::describeFailure;
+using Korvane::Utilities::SanitizerHandOver;
 
 // Start and end of the bar's span that the download itself covers.
 constexpr float kDownloadStart = 15.0f;
@@ -37,19 +39,25 @@ UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool cu
     : QThread(parent), updater(updater), customFirmware(customFirmware) {}
 
 void UpdaterThread::run() {
+    // An error's texts are shared with the exception, which goes only after its handler: the
+    // hand-over of an error lasts until run() returns.
+    SanitizerHandOver::Sending handOver(SanitizerHandOver::later);
     try {
         update();
     } catch (const MessageException& e) {
+        handOver.begin();
         emit Error(e.title, e.text, e.detail);
     } catch (const std::exception& e) {
+        handOver.begin();
         emit Error(QString(), QString(), QString::fromLocal8Bit(describeFailure(e).c_str()));
     } catch (...) {
+        handOver.begin();
         emit Error(QString(), QString(), QString());
     }
 }
 
 void UpdaterThread::update() {
-    emit ProgressEvent(5);
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(5); });
     // A file the download would refuse is refused before the table is even opened.
     updater->checkFirmware();
     announceDevice();
@@ -59,21 +67,24 @@ void UpdaterThread::update() {
         ProgressConnection progress(updater, this);
         ok = updater->downloadFirmware();
     }
-    emit ProgressEvent(static_cast<int>(kDownloadEnd));
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(static_cast<int>(kDownloadEnd)); });
 
     if (ok) readBackVersion();
     if (!customFirmware && updater->newFirmwareVersion() == 0)
         updater->setNewFirmwareVersion(kEmbeddedFirmwareVersion);
-    emit SuccessfulUpdate(!ok);
+    SanitizerHandOver::emitQueued([this, ok] { emit SuccessfulUpdate(!ok); });
 }
 
 void UpdaterThread::announceDevice() {
     DeviceConnection connection(updater->devicePath());
     const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
     // The log is HTML; the serial number is the table's text and gets no say in the markup.
-    emit SilentMessage(tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
-                           .arg(info.serialNumber.toHtmlEscaped()));
-    emit ProgressEvent(static_cast<int>(kDownloadStart));
+    SanitizerHandOver::emitQueued([this, &info] {
+        emit SilentMessage(
+            tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
+                .arg(info.serialNumber.toHtmlEscaped()));
+    });
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(static_cast<int>(kDownloadStart)); });
 }
 
 // The download itself succeeded; a table that cannot tell its new version right away is no
