@@ -11,14 +11,18 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
-
-using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+#include "utilities/SanitizerHandOver.h"
+#include "utilities/SanitizerLockHold.h"
 
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
 
 namespace {
+
+using Korvane::Utilities::SanitizerHandOver;
+using Korvane::Utilities::SanitizerLockHold;
 
 // The facade's version word as the window shows it: "-" for none.
 QString versionOrDash(std::uint16_t versionWord) {
@@ -39,6 +43,7 @@ UpdaterController::UpdaterController(QObject* parent,
       lock(new QRecursiveMutex),
       notifier(new OrbiZo3Notifier),
       updater(new OrbiZo3FWUpdater(this, settings)) {
+    SanitizerHandOver::watchDeliveries();
     // Direct: the handling, including the identification read, runs on the notifier's thread.
     connect(notifier, SIGNAL(OrbiZo3Arrival(QString)), this, SLOT(slotOrbiZo3Arrival(QString)),
             Qt::DirectConnection);
@@ -116,7 +121,11 @@ void UpdaterController::startUpdate(bool customFirmware) {
     // was claimed ends first, so the two never hold the table at once. No new one starts, as
     // arrivals see the update running.
     connect(
-        worker, &QThread::started, this, [this] { QMutexLocker device(lock); },
+        worker, &QThread::started, this,
+        [this] {
+            QMutexLocker device(lock);
+            SanitizerLockHold held(lock);
+        },
         Qt::DirectConnection);
     worker->start();
 }
@@ -125,6 +134,9 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     // Everything below runs under the device lock, the emits included: a departure handled
     // next on another thread cannot overtake them. They reach the window queued.
     QMutexLocker device(lock);
+    SanitizerLockHold held(lock);
+    // Begun at the emit; the emitted texts share data with the locals below.
+    SanitizerHandOver::Sending handOver(SanitizerHandOver::later);
     if (!claimTable(xPath)) return;
     QStringList failure;
     DeviceInfo info;
@@ -143,6 +155,7 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     }
     // The path stays selected even when the identification fails: the table is there, only its
     // answer is missing, and its departure clears it as usual.
+    handOver.begin();
     if (failure.isEmpty())
         emit DeviceArrival(info.serialNumber, versionOrDash(info.firmwareVersion()));
     else
@@ -151,6 +164,7 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
 
 void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
     QMutexLocker device(lock);
+    SanitizerLockHold held(lock);
     {
         QMutexLocker guard(&stateLock);
         // Device paths name the same device in any letter case: the device search and the
@@ -164,7 +178,7 @@ void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
         readBackVersion = 0;
         updater->setDevicePath(QString());
     }
-    emit DeviceDeparture();
+    SanitizerHandOver::emitQueued([this] { emit DeviceDeparture(); });
 }
 
 void UpdaterController::slotThreadError(const QString& xCaption, const QString& xText,

@@ -3,14 +3,16 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
-
-using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+#include "utilities/SanitizerHandOver.h"
 
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
+using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
 
 namespace {
+
+using Korvane::Utilities::SanitizerHandOver;
 
 // Start and end of the bar's span that the download itself covers.
 constexpr float kDownloadStart = 15.0f;
@@ -38,16 +40,20 @@ UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool cu
     : QThread(parent), updater(updater), customFirmware(customFirmware) {}
 
 void UpdaterThread::run() {
+    // An error's texts are shared with the exception, which goes only after its handler: the
+    // hand-over of an error lasts until run() returns.
+    SanitizerHandOver::Sending handOver(SanitizerHandOver::later);
     try {
         update();
     } catch (...) {
+        handOver.begin();
         const UserFailure failure = UserFailure::fromCurrentException();
         emit Error(failure.caption, failure.text, failure.detail);
     }
 }
 
 void UpdaterThread::update() {
-    emit ProgressEvent(5);
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(5); });
     // A file the download would refuse is refused before the table is even opened.
     updater->checkFirmware();
     announceDevice();
@@ -57,21 +63,24 @@ void UpdaterThread::update() {
         ProgressConnection progress(updater, this);
         ok = updater->downloadFirmware();
     }
-    emit ProgressEvent(static_cast<int>(kDownloadEnd));
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(static_cast<int>(kDownloadEnd)); });
 
     if (ok) readBackVersion();
     if (!customFirmware && updater->newFirmwareVersion() == 0)
         updater->setNewFirmwareVersion(kEmbeddedFirmwareVersion);
-    emit SuccessfulUpdate(!ok);
+    SanitizerHandOver::emitQueued([this, ok] { emit SuccessfulUpdate(!ok); });
 }
 
 void UpdaterThread::announceDevice() {
     DeviceConnection connection(updater->devicePath(), updater->settings());
     const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
     // The log is HTML; the serial number is the table's text and gets no say in the markup.
-    emit SilentMessage(tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
-                           .arg(info.serialNumber.toHtmlEscaped()));
-    emit ProgressEvent(static_cast<int>(kDownloadStart));
+    SanitizerHandOver::emitQueued([this, &info] {
+        emit SilentMessage(
+            tr("<br>Start update OrbiZo3 with serial number %1", "%1 is Serial number")
+                .arg(info.serialNumber.toHtmlEscaped()));
+    });
+    SanitizerHandOver::emitQueued([this] { emit ProgressEvent(static_cast<int>(kDownloadStart)); });
 }
 
 // The download itself succeeded; a table that cannot tell its new version right away is no

@@ -10,6 +10,7 @@
 #include "utilities/ErrorCodes.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
+#include "utilities/SanitizerHandOver.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -129,7 +130,10 @@ bool OrbiZo3FWUpdater::runDownload() {
     const std::uint32_t total = handle->progressValue();
     handle->prepareDevice();
     for (std::uint16_t sector = 0; sector < handle->sectorCount(); ++sector) {
-        emit ProgressEvent(static_cast<int>(handle->progressValue()), static_cast<int>(total));
+        // In the window it reaches the worker object on the GUI thread, queued.
+        Korvane::Utilities::SanitizerHandOver::emitQueued([&] {
+            emit ProgressEvent(static_cast<int>(handle->progressValue()), static_cast<int>(total));
+        });
         handle->programSector(sector);
     }
     handle->checkStandby();

@@ -20,6 +20,10 @@ constexpr Platform::UsbError kPrivilegeNotHeld = 1314;    // ERROR_PRIVILEGE_NOT
 // A line longer than any command is noise; the table forgets it.
 constexpr std::size_t kMaxLine = 1100;
 
+// Set on a table's reply thread when a reply released the last owner of the table there, so
+// that the destructor ran on that very thread: the thread leaves at once, without the table.
+thread_local bool replyThreadOutlivedItsTable = false;
+
 }  // namespace
 
 std::shared_ptr<SimulatedTable> SimulatedTable::create(const std::string& serialNumber) {
@@ -42,7 +46,14 @@ SimulatedTable::~SimulatedTable() {
         stopping = true;
     }
     wake.notify_all();
-    worker.join();
+    // A reply's closure may hold the last owner (a connection closed meanwhile); the reply
+    // thread cannot wait for itself, so it is let go and leaves when the reply returns.
+    if (worker.get_id() == std::this_thread::get_id()) {
+        replyThreadOutlivedItsTable = true;
+        worker.detach();
+    } else {
+        worker.join();
+    }
 }
 
 void SimulatedTable::plug() {
@@ -376,6 +387,8 @@ void SimulatedTable::replyThread() {
         if (takeDueRead(now, due, bytes)) {
             lock.unlock();
             due.reply(std::move(bytes));
+            due = PendingRead{};  // its closure, too, may own the table: released unlocked
+            if (replyThreadOutlivedItsTable) return;
             lock.lock();
             continue;
         }

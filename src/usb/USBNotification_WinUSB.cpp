@@ -54,12 +54,12 @@ USBNotification_WinUSB::~USBNotification_WinUSB() {
 
 void USBNotification_WinUSB::start(const FilterList& filterList, const Callback& newCallback) {
     {
-        QReadLocker guard(&lock);
+        ReadLocker guard(&lock);
         if (notificator || filterList.empty() || newCallback.empty()) return;
     }
     setFilter(filterList);
 
-    QWriteLocker guard(&lock);
+    WriteLocker guard(&lock);
     callback = newCallback;
     notificator = boost::make_shared<CPnPNotificator>();
     notificator->start(GetModuleHandleW(nullptr), this);
@@ -71,7 +71,7 @@ void USBNotification_WinUSB::start(const FilterList& filterList, const Callback&
 }
 
 void USBNotification_WinUSB::setFilter(const FilterList& filterList) {
-    QWriteLocker guard(&lock);
+    WriteLocker guard(&lock);
     filterPairs = filterList;
     classList.clear();
     fallbackPairs.clear();
@@ -89,7 +89,7 @@ void USBNotification_WinUSB::setFilter(const FilterList& filterList) {
 void USBNotification_WinUSB::stop() {
     boost::shared_ptr<CPnPNotificator> running;
     {
-        QWriteLocker guard(&lock);
+        WriteLocker guard(&lock);
         running.swap(notificator);
     }
     // Released outside the lock: the notificator waits for its thread, which may be
@@ -98,7 +98,7 @@ void USBNotification_WinUSB::stop() {
 }
 
 USBNotification::FilterList USBNotification_WinUSB::getFilter() {
-    QReadLocker guard(&lock);
+    ReadLocker guard(&lock);
     return filterPairs;
 }
 
@@ -122,14 +122,14 @@ void USBNotification_WinUSB::onDeviceChange(UINT /*message*/, WPARAM event, LPAR
 
 bool USBNotification_WinUSB::matches(const GUID& classGuid, std::uint32_t vendorId,
                                      std::uint32_t productId) {
-    QReadLocker guard(&lock);
+    ReadLocker guard(&lock);
     if (containsGuid(classList, classGuid)) return true;
     return fallbackPairs.count(FilterPair(vendorId, productId)) != 0;
 }
 
 void USBNotification_WinUSB::dispatch(std::uint32_t vendorId, std::uint32_t productId,
                                       std::int32_t event, const std::string& devicePath) {
-    QReadLocker guard(&lock);
+    ReadLocker guard(&lock);
     if (!callback.empty()) callback(vendorId, productId, event, devicePath);
 }
 

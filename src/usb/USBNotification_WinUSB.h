@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include <QReadWriteLock>
 #include <boost/shared_ptr.hpp>
 
 #include "platform/win32/Win32.h"
 #include "usb/CPnPNotificator.h"
 #include "usb/CPnPNotifyHandler.h"
 #include "usb/USBNotification.h"
+#include "utilities/ReadWriteLock.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -40,8 +40,9 @@ private:
                   const std::string& devicePath);
 
     // Writers: setFilter and the registration step of start. Readers: matches and the
-    // callback dispatch (held while the callback runs).
-    QReadWriteLock lock;
+    // callback dispatch (held while the callback runs). QReadWriteLock outside
+    // ThreadSanitizer builds.
+    ReadWriteLock lock;
     Callback callback;
     FilterList filterPairs;
     std::vector<GUID> classList;  // no duplicates

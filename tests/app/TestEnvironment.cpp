@@ -12,10 +12,3 @@ const bool kSimulatedBusRegistered = [] {
 }();
 
 }  // namespace
-
-// Qt Core is not built with ThreadSanitizer: the slow path of a contended QReadWriteLock
-// synchronises through atomics the sanitizer cannot see, which it reports as races inside the
-// lock itself. Everything our code does under the lock stays checked.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:QReadWriteLock\n";
-}

@@ -3,12 +3,6 @@
 #include <QTest>
 
 void WindowTest::SetUp() {
-#if defined(__SANITIZE_THREAD__)
-    // Every thread a window test starts besides ours is Qt's (pool, dialogs, image workers), and
-    // Qt is not instrumented: its own queue hand-overs read as races. The threaded parts of the
-    // window (controller, worker, notifier) run under ThreadSanitizer in their own tests.
-    GTEST_SKIP() << "window tests run under AddressSanitizer and in the plain build";
-#endif
     GuiTest::SetUp();
 }
 
