@@ -5,14 +5,11 @@
 // Every code an OrbiZoException carries: 0x0A00Gnnn, where G names the layer
 // (1 USB device access, 2 device communication, 3 firmware image and download,
 // 5 configuration properties, 6 service history). Several messages may share one code.
-namespace Korvane {
-namespace DeviceDriver {
-namespace OrbiZo {
-namespace ErrorCode {
+namespace Korvane { namespace DeviceDriver { namespace OrbiZo { namespace ErrorCode {
 
 // Group 1: USB device access
 constexpr std::int32_t DeviceNotOpen = 0x0A001002;
-constexpr std::int32_t DeviceInUse = 0x0A001003;         // the table is held by another program
+constexpr std::int32_t DeviceInUse = 0x0A001003;  // the table is held by another program
 constexpr std::int32_t DeviceAccessDenied = 0x0A001004;  // the user may not open the table
 constexpr std::int32_t DeviceIoControlFailed = 0x0A001005;
 constexpr std::int32_t DeviceReadFailed = 0x0A001006;
@@ -78,7 +75,4 @@ constexpr std::int32_t HistoryNewerSchema = 0x0A006006;
 constexpr std::int32_t HistoryDriverMissing = 0x0A006007;  // Qt's SQLite driver not installed
 constexpr std::int32_t HistoryFailed = 0x0A006008;         // any other database failure
 
-}  // namespace ErrorCode
-}  // namespace OrbiZo
-}  // namespace DeviceDriver
-}  // namespace Korvane
+}}}}  // namespace Korvane::DeviceDriver::OrbiZo::ErrorCode
