@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
 #include <atomic>
+
+#include <sqlite3.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -138,6 +141,7 @@ void HistoryDatabase::openConnection() {
     database.setConnectOptions(options);
     synchronous = -1;
     if (!database.open()) fail(database.lastError(), "opening");
+    keepLogOnClose();
 #ifdef Q_OS_UNIX
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
@@ -145,6 +149,17 @@ void HistoryDatabase::openConnection() {
         fileInode = static_cast<quint64>(info.st_ino);
     }
 #endif
+}
+
+// Closing the last connection would copy the write-ahead log into the file and sync both: a
+// wait of two disk syncs at the end of every update. The log stays instead, and is copied
+// when it has grown to SQLite's automatic checkpoint (about 4 MB), by whichever commit gets
+// there. The handle is the SQLite library's own (the driver uses the system library).
+void HistoryDatabase::keepLogOnClose() {
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    if (connection) sqlite3_db_config(connection, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 void HistoryDatabase::closeConnection() {
@@ -158,24 +173,21 @@ void HistoryDatabase::closeConnection() {
 // Reads the header and the schema, which is where a damaged file or one that is no database
 // shows first.
 void HistoryDatabase::probe() {
-    QSqlQuery query = run("PRAGMA user_version", {}, "reading its version");
-    version = query.next() ? query.value(0).toInt() : 0;
-    query = run("SELECT count(*) FROM sqlite_master", {}, "reading its schema");
+    version = value("PRAGMA user_version", "reading its version").toInt();
+    value("SELECT count(*) FROM sqlite_master", "reading its schema");
 }
 
 void HistoryDatabase::useWriteAheadLog() {
-    QSqlQuery query = run("PRAGMA journal_mode", {}, "reading its journal mode");
-    if (query.next() && query.value(0).toString().compare("wal", Qt::CaseInsensitive) == 0) return;
-    query = run("PRAGMA journal_mode=WAL", {}, "switching it to write-ahead logging");
+    const QString mode = value("PRAGMA journal_mode", "reading its journal mode").toString();
+    if (mode.compare("wal", Qt::CaseInsensitive) != 0)
+        value("PRAGMA journal_mode=WAL", "switching it to write-ahead logging");
 }
 
 void HistoryDatabase::bringForward() {
     if (version >= HistorySchema::CurrentVersion) return;
     write(true, "bringing its schema forward", [this] {
         // Another process may have done it since the version was read.
-        QSqlQuery query = run("PRAGMA user_version", {}, "reading its version");
-        int found = query.next() ? query.value(0).toInt() : 0;
-        query = QSqlQuery();
+        const int found = value("PRAGMA user_version", "reading its version").toInt();
         for (int step = found + 1; step <= HistorySchema::CurrentVersion; ++step) {
             for (const QString& statement : HistorySchema::step(step))
                 run(statement, {}, QString("bringing its schema to version %1").arg(step));
@@ -359,8 +371,8 @@ std::vector<HistoryRecord> HistoryDatabase::records(const QString& serial, int l
     query = QSqlQuery();
     if (unknown > 0)
         noticeList << QString(
-                          "%1 holds %2 records with words this program does not know "
-                          "(a kind, front end or outcome); they are not shown.")
+                          "%1: records of a kind, front end or outcome this program does "
+                          "not know are not shown (%2).")
                           .arg(QDir::toNativeSeparators(path))
                           .arg(unknown);
     if (reader.hasSectors() && !found.empty()) {
@@ -376,6 +388,16 @@ QStringList HistoryDatabase::presentColumns(const QString& table) {
     QStringList columns;
     while (query.next()) columns << query.value(1).toString();
     return columns;
+}
+
+// The first column of the first row; the statement is done with on return (an unfinished one
+// would hold a read transaction open).
+QVariant HistoryDatabase::value(const QString& sql, const QString& doing) {
+    QSqlQuery query = run(sql, {}, doing);
+    QVariant found = query.next() ? query.value(0) : QVariant();
+    if (query.lastError().isValid()) fail(query.lastError(), doing);
+    query.finish();
+    return found;
 }
 
 QSqlQuery HistoryDatabase::run(const QString& sql, const QVariantList& values,

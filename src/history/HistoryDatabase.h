@@ -70,6 +70,7 @@ private:
     void startOver();
     void openConnection();
     void closeConnection();
+    void keepLogOnClose();
     void probe();
     void useWriteAheadLog();
     void bringForward();
@@ -82,6 +83,7 @@ private:
     QStringList presentColumns(const QString& table);
     std::vector<HistoryRecord> readRecords(const QString& serial, int limit);
     void readSectors(std::vector<HistoryRecord>& records, const QString& serial, int limit);
+    QVariant value(const QString& sql, const QString& doing);
     QSqlQuery run(const QString& sql, const QVariantList& values, const QString& doing);
     [[noreturn]] void fail(const QSqlError& error, const QString& doing) const;
 
