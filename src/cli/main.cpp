@@ -7,6 +7,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandDispatcher.h"
 #include "cli/DeviceSelection.h"
+#include "cli/HistoryCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/JsonOutput.h"
 #include "cli/ListCommand.h"
@@ -28,10 +29,12 @@ int main(int argc, char** argv) {
         dispatcher.addGlobalOption(option);
     dispatcher.setGlobalOptionCheck(&DeviceSelection::optionProblem);
     dispatcher.addGlobalOption(JsonOutput::option());
+    dispatcher.addGlobalOption(HistoryCommand::historyOption());
     dispatcher.addCommand(std::make_unique<ListCommand>());
     dispatcher.addCommand(std::make_unique<InfoCommand>());
     dispatcher.addCommand(std::make_unique<UpdateCommand>(std::cin));
     dispatcher.addCommand(std::make_unique<CheckCommand>());
     dispatcher.addCommand(std::make_unique<VerifyCommand>(std::cin));
+    dispatcher.addCommand(std::make_unique<HistoryCommand>());
     return dispatcher.run(QCoreApplication::arguments(), std::cout, std::cerr);
 }
