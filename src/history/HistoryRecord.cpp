@@ -60,11 +60,24 @@ QString HistoryRecord::timeText(const QDateTime& time) {
     return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
 }
 
+// By hand rather than QDateTime::fromString: reading a long history parses two times a record.
 QDateTime HistoryRecord::timeFromText(const QString& text) {
-    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-    if (!time.isValid()) return QDateTime();
-    time.setTimeZone(QTimeZone::utc());
-    return time;
+    // yyyy-MM-ddTHH:mm:ss.zzzZ
+    static const QString shape = QStringLiteral("dddd-dd-ddTdd:dd:dd.dddZ");
+    if (text.size() != shape.size()) return QDateTime();
+    for (int i = 0; i < shape.size(); ++i) {
+        const bool digit = shape[i] == 'd';
+        if (digit ? !text[i].isDigit() : text[i] != shape[i]) return QDateTime();
+    }
+    const auto number = [&text](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) value = value * 10 + text[i].digitValue();
+        return value;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2), number(20, 3));
+    if (!date.isValid() || !time.isValid()) return QDateTime();
+    return QDateTime(date, time, QTimeZone::utc());
 }
 
 QDateTime HistoryRecord::now() {

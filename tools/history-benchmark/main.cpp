@@ -8,6 +8,8 @@
 //     100000 records of 200 tables, median of RUNS reads
 //   orbizo3-history-benchmark [FOLDER] [RUNS]   (FOLDER default: a temporary folder; use one on
 //   the disk whose figures matter, as the durable writes wait for it)
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
@@ -79,6 +81,25 @@ Times recordOnce(const QString& path, int table) {
     }
     times.total = total.nsecsElapsed() / 1e6;
     return times;
+}
+
+// One 4 KiB write and fdatasync in `folder`: what a durable commit waits for at least. A record
+// waits for three (the log at begin, the folder once a connection, the log at finish).
+double syncMilliseconds(const QString& folder) {
+    const QByteArray file = QFile::encodeName(folder + "/sync-probe");
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return -1;
+    const QByteArray page(4096, 'x');
+    QElapsedTimer timer;
+    timer.start();
+    constexpr int kSyncs = 20;
+    for (int n = 0; n < kSyncs; ++n) {
+        if (::write(fd, page.constData(), page.size()) < 0 || ::fdatasync(fd) != 0) break;
+    }
+    const double ms = timer.nsecsElapsed() / 1e6 / kSyncs;
+    ::close(fd);
+    ::unlink(file.constData());
+    return ms;
 }
 
 double median(std::vector<double> values) {
@@ -156,6 +177,7 @@ int main(int argc, char** argv) {
         total.push_back(times.total);
     }
     std::printf("history: record adds %.1f ms to an update\n", median(total));
+    std::printf("  one 4 KiB fdatasync in that folder: %.1f ms\n", syncMilliseconds(folder));
     std::printf(
         "  median of %d: begin %.1f ms, %d sectors %.1f ms, finish %.1f ms; slowest %.1f ms\n",
         runs, median(begin), kSectors, median(sectors), median(finish),
