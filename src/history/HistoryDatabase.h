@@ -19,7 +19,8 @@ namespace History {
 
 // The one owner of the history file: nothing else opens it. One SQLite connection (Qt's SQL
 // module, driver QSQLITE) in WAL mode, so that several processes record at once; each waits
-// for another's write for at most the busy timeout.
+// for another's write for at most the busy timeout. The log ("<file>-wal", "-shm") stays
+// beside the file when the last connection closes (see keepLogOnClose).
 //
 // Record access creates the file and its folder, brings an older schema forward, and moves a
 // damaged file aside (to "<file>.corrupt-<UTC time>", its WAL beside it) and starts a new one.

@@ -149,21 +149,6 @@ TEST_F(HistoryFault, DamagedFileIsMovedAside) {
     }
 }
 
-TEST_F(HistoryFault, DamagedFileIsReportedByTheReader) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    const HistoryReader::Result result = read();
-    EXPECT_FALSE(result.readable);
-    ASSERT_EQ(result.warnings.size(), 1);
-    EXPECT_TRUE(result.warnings.front().startsWith("Update history: " + path +
-                                                   " is damaged or not a history file ("))
-        << result.warnings.front().toStdString();
-    EXPECT_TRUE(QFileInfo::exists(path));
-}
-
 // A later program's file: left byte for byte as it was, read as far as understood.
 TEST_F(HistoryFault, NewerSchemaIsLeftAlone) {
     ASSERT_TRUE(recordOnce(path).isEmpty());
