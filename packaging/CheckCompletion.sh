@@ -23,9 +23,10 @@ expect() {
     fi
 }
 
-expect "orbizo3-cli " "check info list update verify"
+expect "orbizo3-cli " "check history info list update verify"
 expect "orbizo3-cli ve" "verify"
 expect "orbizo3-cli --device OZ3S000001 in" "info"
 expect "orbizo3-cli --js" "--json"
 expect "orbizo3-cli verify --y" "--yes"
+expect "orbizo3-cli history --c" "--csv"
 exit $((failures > 0))

@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
   libboost-dev libusb-1.0-0-dev
+  # the service history: Qt's SQLite driver (a plugin) and the SQLite library's header
+  libqt6sql6-sqlite libsqlite3-dev
   libgtest-dev libgmock-dev
   xvfb xauth
   umockdev libumockdev-dev

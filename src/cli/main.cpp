@@ -8,6 +8,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandDispatcher.h"
 #include "cli/DeviceSelection.h"
+#include "cli/HistoryCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/JsonOutput.h"
 #include "cli/ListCommand.h"
@@ -48,5 +49,6 @@ int main(int argc, char** argv) {
     dispatcher.addCommand(std::make_unique<UpdateCommand>(std::cin));
     dispatcher.addCommand(std::make_unique<CheckCommand>());
     dispatcher.addCommand(std::make_unique<VerifyCommand>(std::cin));
+    dispatcher.addCommand(std::make_unique<HistoryCommand>());
     return dispatcher.run(QCoreApplication::arguments(), std::cout, std::cerr);
 }

@@ -4,7 +4,7 @@
 
 // Every code an OrbiZoException carries: 0x0A00Gnnn, where G names the layer
 // (1 USB device access, 2 device communication, 3 firmware image and download,
-// 5 configuration properties). Several messages may share one code.
+// 5 configuration properties, 6 service history). Several messages may share one code.
 namespace Korvane { namespace DeviceDriver { namespace OrbiZo { namespace ErrorCode {
 
 // Group 1: USB device access
@@ -64,5 +64,15 @@ constexpr std::int32_t PropertiesInternal = 0x0A005103;
 constexpr std::int32_t PropertyWrongType = 0x0A005104;
 constexpr std::int32_t DynamicPropertyUnset = 0x0A005105;
 constexpr std::int32_t PropertyCheckFailed = 0x0A005106;
+
+// Group 6: service history (never reach an update: the recorder turns them into warnings)
+constexpr std::int32_t HistoryCannotOpen = 0x0A006001;
+constexpr std::int32_t HistoryReadOnly = 0x0A006002;
+constexpr std::int32_t HistoryLocked = 0x0A006003;  // busy for longer than the busy timeout
+constexpr std::int32_t HistoryFull = 0x0A006004;
+constexpr std::int32_t HistoryDamaged = 0x0A006005;
+constexpr std::int32_t HistoryNewerSchema = 0x0A006006;
+constexpr std::int32_t HistoryDriverMissing = 0x0A006007;  // Qt's SQLite driver not installed
+constexpr std::int32_t HistoryFailed = 0x0A006008;         // any other database failure
 
 }}}}  // namespace Korvane::DeviceDriver::OrbiZo::ErrorCode

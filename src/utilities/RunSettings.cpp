@@ -1,5 +1,6 @@
 #include "utilities/RunSettings.h"
 
+#include <QDir>
 #include <cstdlib>
 
 namespace Korvane {
@@ -13,8 +14,9 @@ const char* const kHistoryVariable = "ORBIZO3_HISTORY";
 const char* const kHistoryUnderState = "/orbizo3/history.sqlite3";
 
 QString defaultHistoryFile(const QProcessEnvironment& environment) {
+    // A relative XDG_STATE_HOME is invalid and ignored.
     const QString state = environment.value("XDG_STATE_HOME");
-    if (!state.isEmpty()) return state + kHistoryUnderState;
+    if (!state.isEmpty() && QDir::isAbsolutePath(state)) return state + kHistoryUnderState;
     const QString home = environment.value("HOME");
     if (!home.isEmpty()) return home + "/.local/state" + kHistoryUnderState;
     return QString();
