@@ -15,6 +15,9 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace USB {
 
+using Korvane::Utilities::ReadLocker;
+using Korvane::Utilities::WriteLocker;
+
 namespace {
 
 bool sameGuid(const GUID& a, const GUID& b) {

@@ -42,7 +42,7 @@ private:
     // Writers: setFilter and the registration step of start. Readers: matches and the
     // callback dispatch (held while the callback runs). QReadWriteLock outside
     // ThreadSanitizer builds.
-    ReadWriteLock lock;
+    Korvane::Utilities::ReadWriteLock lock;
     Callback callback;
     FilterList filterPairs;
     std::vector<GUID> classList;  // no duplicates
