@@ -2,7 +2,9 @@
 
 #include "platform/usbhost/libusb/LibusbDeviceSession.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "platform/usbhost/libusb/LibusbContext.h"
 #include "platform/usbhost/libusb/LibusbErrors.h"
@@ -33,6 +35,23 @@ std::vector<std::uint8_t> interfaceEndpoints(libusb_device* device) {
     }
     libusb_free_config_descriptor(config);
     return addresses;
+}
+
+// What libusb's synchronous control transfer returns for a finished transfer's status, so that
+// control requests keep the errors they always had.
+int libusbErrorOfControlStatus(int status) {
+    switch (status) {
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return LIBUSB_ERROR_TIMEOUT;
+        case LIBUSB_TRANSFER_STALL:
+            return LIBUSB_ERROR_PIPE;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return LIBUSB_ERROR_NO_DEVICE;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            return LIBUSB_ERROR_OVERFLOW;
+        default:
+            return LIBUSB_ERROR_IO;
+    }
 }
 
 // Opens and claims; the handle is closed again on failure.
@@ -123,12 +142,50 @@ UsbError LibusbDeviceSession::controlTransfer(const UsbSetupPacket& setup, std::
     transferred = 0;
     if (setup.length > 0 && !buffer) return ERROR_INVALID_PARAMETER;
     if (isUnplugged()) return ERROR_DEVICE_NOT_CONNECTED;
-    const int result =
-        libusb_control_transfer(handle, setup.requestType, setup.request, setup.value, setup.index,
-                                buffer, setup.length, kControlTimeoutMs);
-    if (result < 0) return win32ErrorFromLibusb(result);
-    transferred = static_cast<std::uint32_t>(result);
+    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    if (!transfer) return ERROR_NOT_ENOUGH_MEMORY;
+    // The setup packet, then the data stage; both stay the caller's until the event thread has
+    // finished with the transfer.
+    std::vector<std::uint8_t> packet(LIBUSB_CONTROL_SETUP_SIZE + setup.length);
+    libusb_fill_control_setup(packet.data(), setup.requestType, setup.request, setup.value,
+                              setup.index, setup.length);
+    const bool toDevice = (setup.requestType & LIBUSB_ENDPOINT_IN) == 0;
+    if (toDevice && setup.length > 0)
+        std::copy(buffer, buffer + setup.length, packet.begin() + LIBUSB_CONTROL_SETUP_SIZE);
+    ControlOutcome outcome;
+    libusb_fill_control_transfer(transfer, handle, packet.data(),
+                                 &LibusbDeviceSession::onControlDone, &outcome, kControlTimeoutMs);
+    const int submitted = libusb_submit_transfer(transfer);
+    if (submitted != LIBUSB_SUCCESS) {
+        libusb_free_transfer(transfer);
+        return win32ErrorFromLibusb(submitted);
+    }
+    {
+        std::unique_lock<std::mutex> lock(outcome.mutex);
+        outcome.finished.wait(lock, [&] { return outcome.done; });
+    }
+    if (outcome.status != LIBUSB_TRANSFER_COMPLETED)
+        return win32ErrorFromLibusb(libusbErrorOfControlStatus(outcome.status));
+    transferred = outcome.length;
+    if (!toDevice && transferred > 0)
+        std::copy(packet.begin() + LIBUSB_CONTROL_SETUP_SIZE,
+                  packet.begin() + LIBUSB_CONTROL_SETUP_SIZE + transferred, buffer);
     return ERROR_SUCCESS;
+}
+
+// Runs on the event thread. The transfer is freed here, on the thread that last touched it
+// inside libusb, so that the waiting caller never races libusb over it; the caller learns of
+// the end only through the outcome's own lock.
+void LIBUSB_CALL LibusbDeviceSession::onControlDone(libusb_transfer* transfer) {
+    auto* outcome = static_cast<ControlOutcome*>(transfer->user_data);
+    const int status = transfer->status;
+    const std::uint32_t length = static_cast<std::uint32_t>(transfer->actual_length);
+    libusb_free_transfer(transfer);
+    std::lock_guard<std::mutex> lock(outcome->mutex);
+    outcome->status = status;
+    outcome->length = length;
+    outcome->done = true;
+    outcome->finished.notify_all();
 }
 
 UsbError LibusbDeviceSession::submitBulk(std::uint8_t endpoint, std::uint8_t* buffer,

@@ -35,6 +35,7 @@ public:
     UsbError getDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t languageId,
                            std::uint8_t* buffer, std::uint32_t length,
                            std::uint32_t& transferred) override;
+    // Submitted asynchronously and waited for: never on the event thread.
     UsbError controlTransfer(const UsbSetupPacket& setup, std::uint8_t* buffer,
                              std::uint32_t& transferred) override;
     UsbError submitBulk(std::uint8_t endpoint, std::uint8_t* buffer, std::uint32_t length,
@@ -56,10 +57,20 @@ private:
         bool cancelRequested;
     };
 
+    // A control transfer's end, handed from the event thread to the caller that waits for it.
+    struct ControlOutcome {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        int status = 0;  // libusb_transfer_status
+        std::uint32_t length = 0;
+    };
+
     LibusbDeviceSession(std::shared_ptr<LibusbContext> context, std::string instanceId,
                         libusb_device_handle* handle, std::vector<std::uint8_t> endpoints);
 
     static void LIBUSB_CALL onTransferDone(libusb_transfer* transfer);
+    static void LIBUSB_CALL onControlDone(libusb_transfer* transfer);
     bool hasEndpoint(std::uint8_t endpoint) const;
     bool isUnplugged();
     // Cancels what is pending on the endpoint (every endpoint when all) and waits for the
