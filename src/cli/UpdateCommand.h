@@ -17,6 +17,7 @@ class OrbiZo3FWUpdater;
 namespace Cli {
 
 class ProgressDisplay;
+class ServiceRecord;
 
 // `update [FILE.zof]`: writes the embedded firmware, or FILE, into the selected table, as the
 // window's update does: the three confirmation questions (y/N on standard input, skipped with
@@ -48,7 +49,7 @@ private:
     bool confirm(std::ostream& out, const QString& question, const QString& detail);
     // Announcement, download and read-back; throws what the facade throws.
     void performUpdate(Firmware::OrbiZo3FWUpdater& updater, bool customFirmware,
-                       ProgressDisplay& progress);
+                       ProgressDisplay& progress, ServiceRecord* record);
     static void readBackVersion(Firmware::OrbiZo3FWUpdater& updater);
 
     std::istream& answers;

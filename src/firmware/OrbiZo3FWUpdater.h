@@ -20,6 +20,7 @@ namespace OrbiZo {
 namespace Firmware {
 
 class DeviceConnection;
+class DownloadObserver;
 class FlashSectorImage;
 
 // The one object through which the application reaches a table: the selected table's device
@@ -50,6 +51,10 @@ public:
 
     // The complete firmware file (Intel HEX text) of the next download, copied as it is.
     void setFirmwareData(const QByteArray& bytes);
+
+    // Who hears of the next downloads' steps (see DownloadObserver); nullptr: nobody. Not owned;
+    // it must outlive the downloads. Set while no download runs.
+    void setDownloadObserver(DownloadObserver* observer) { downloadObserver = observer; }
 
     std::uint16_t newFirmwareVersion() const { return newVersion; }
     void setNewFirmwareVersion(std::uint16_t version) { newVersion = version; }
@@ -105,6 +110,7 @@ private:
     const Korvane::Utilities::RunSettings runSettings;
     QString path;
     std::uint16_t newVersion = 0;
+    DownloadObserver* downloadObserver = nullptr;
     std::vector<std::uint8_t> firmwareData;
 };
 
