@@ -13,12 +13,12 @@
 #include "cli/InterruptGuard.h"
 #include "cli/JsonOutput.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/ServiceRecord.h"
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -90,11 +90,13 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     updater.setDevicePath(choice.devicePath());
     // A chosen table is a recorded attempt, whatever happens next.
-    std::optional<ServiceRecord> record;
+    std::optional<History::ServiceRecord> record;
     if (!updater.devicePath().isEmpty())
-        record.emplace(settings, History::HistoryRecord::Kind::Update, updater.devicePath(),
+        record.emplace(settings, History::HistoryRecord::Kind::Update,
+                       History::HistoryRecord::FrontEnd::Cli, updater.devicePath(),
                        customFirmware ? arguments.first() : QString(), content,
-                       kEmbeddedFirmwareVersion, err);
+                       kEmbeddedFirmwareVersion,
+                       [&err](const QString& warning) { UserMessage::warn(err, warning); });
     // In JSON mode progress and notes go nowhere: standard output holds the document alone.
     std::ostream nowhere(nullptr);
     ProgressDisplay progress(json ? nowhere : out,
@@ -111,12 +113,7 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     } catch (...) {
         progress.finish();
         const UserFailure failure = UserFailure::fromCurrentException();
-        if (record) {
-            // Recorded as the person read it: with the caption the message shows.
-            UserFailure shown = failure;
-            shown.caption = failure.captionOr(failureTitle());
-            record->failed(shown);
-        }
+        if (record) record->failed(UserMessage::recorded(failure, failureTitle()));
         return fail(failure);
     }
     const std::uint16_t version = updater.newFirmwareVersion();
@@ -139,12 +136,12 @@ int UpdateCommand::run(const QCommandLineParser& parser,
 }
 
 void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware,
-                                  ProgressDisplay& progress, ServiceRecord* record) {
+                                  ProgressDisplay& progress, History::ServiceRecord* record) {
     progress.show(5);
     {
         DeviceConnection connection(updater.devicePath(), updater.settings());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
-        if (record) record->identified(info);
+        if (record) record->identified(info.serialNumber, info.firmwareVersion());
         progress.note(QCoreApplication::translate("UpdaterThread",
                                                   "Start update OrbiZo3 with serial number %1",
                                                   "%1 is Serial number")

@@ -14,10 +14,12 @@ namespace OrbiZo {
 namespace Firmware {
 class OrbiZo3FWUpdater;
 }
+namespace History {
+class ServiceRecord;
+}
 namespace Cli {
 
 class ProgressDisplay;
-class ServiceRecord;
 
 // `update [FILE.zof]`: writes the embedded firmware, or FILE, into the selected table, as the
 // window's update does: the three confirmation questions (y/N on standard input, skipped with
@@ -49,7 +51,7 @@ private:
     bool confirm(std::ostream& out, const QString& question, const QString& detail);
     // Announcement, download and read-back; throws what the facade throws.
     void performUpdate(Firmware::OrbiZo3FWUpdater& updater, bool customFirmware,
-                       ProgressDisplay& progress, ServiceRecord* record);
+                       ProgressDisplay& progress, History::ServiceRecord* record);
     static void readBackVersion(Firmware::OrbiZo3FWUpdater& updater);
 
     std::istream& answers;

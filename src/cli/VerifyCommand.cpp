@@ -9,11 +9,11 @@
 #include "cli/ExitCode.h"
 #include "cli/InterruptGuard.h"
 #include "cli/JsonOutput.h"
-#include "cli/ServiceRecord.h"
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -83,12 +83,13 @@ int VerifyCommand::run(const QCommandLineParser& parser,
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     const QJsonObject subject{{"device", choice.devicePath()}, {"file", path}};
     // A chosen table is a recorded attempt, whatever happens next.
-    std::optional<ServiceRecord> record;
+    std::optional<History::ServiceRecord> record;
     if (!choice.devicePath().isEmpty())
-        record.emplace(settings, History::HistoryRecord::Kind::Verify, choice.devicePath(), path,
-                       content, 0, err);
+        record.emplace(settings, History::HistoryRecord::Kind::Verify,
+                       History::HistoryRecord::FrontEnd::Cli, choice.devicePath(), path, content, 0,
+                       [&err](const QString& warning) { UserMessage::warn(err, warning); });
     const auto refused = [&](const UserFailure& failure, const QJsonObject& found = {}) {
-        if (record) record->failed(failure);
+        if (record) record->failed(UserMessage::recorded(failure, QString()));
         return report(json, out, err, failure, found);
     };
 
@@ -132,7 +133,7 @@ int VerifyCommand::run(const QCommandLineParser& parser,
     }
     if (record && verified) record->succeeded(0);
     if (record && !verified) {
-        UserFailure differs;
+        History::HistoryRecord::Failure differs;
         differs.text = "differs";
         differs.detail = "Sectors that differ from the file: " + differing.join(", ");
         record->failed(differs);

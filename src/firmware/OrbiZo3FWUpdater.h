@@ -13,14 +13,14 @@
 class MessageException;
 namespace Korvane {
 namespace Utilities {
+class DownloadObserver;
 class KorvaneException;
-}
+}  // namespace Utilities
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Firmware {
 
 class DeviceConnection;
-class DownloadObserver;
 class FlashSectorImage;
 
 // The one object through which the application reaches a table: the selected table's device
@@ -54,7 +54,9 @@ public:
 
     // Who hears of the next downloads' steps (see DownloadObserver); nullptr: nobody. Not owned;
     // it must outlive the downloads. Set while no download runs.
-    void setDownloadObserver(DownloadObserver* observer) { downloadObserver = observer; }
+    void setDownloadObserver(Korvane::Utilities::DownloadObserver* observer) {
+        downloadObserver = observer;
+    }
 
     std::uint16_t newFirmwareVersion() const { return newVersion; }
     void setNewFirmwareVersion(std::uint16_t version) { newVersion = version; }
@@ -110,7 +112,7 @@ private:
     const Korvane::Utilities::RunSettings runSettings;
     QString path;
     std::uint16_t newVersion = 0;
-    DownloadObserver* downloadObserver = nullptr;
+    Korvane::Utilities::DownloadObserver* downloadObserver = nullptr;
     std::vector<std::uint8_t> firmwareData;
 };
 

@@ -1,27 +1,23 @@
-#include "cli/ServiceRecord.h"
+#include "history/ServiceRecord.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include "firmware/DeviceInfo.h"
-#include "firmware/UserFailure.h"
+#include <utility>
 
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
-namespace Cli {
-
-using History::HistoryRecord;
+namespace History {
 
 ServiceRecord::ServiceRecord(const Korvane::Utilities::RunSettings& settings,
-                             HistoryRecord::Kind kind, const QString& devicePath,
-                             const QString& firmwareFile, const QByteArray& content,
-                             std::uint16_t embeddedVersion, std::ostream& err)
-    : recorder(settings.historyFile()), err(err) {
+                             HistoryRecord::Kind kind, HistoryRecord::FrontEnd frontEnd,
+                             const QString& devicePath, const QString& firmwareFile,
+                             const QByteArray& content, std::uint16_t embeddedVersion, Warn warn)
+    : recorder(settings.historyFile()), warn(std::move(warn)) {
     record.kind = kind;
-    record.frontEnd = HistoryRecord::FrontEnd::Cli;
+    record.frontEnd = frontEnd;
     record.programVersion = QCoreApplication::applicationVersion();
     record.devicePath = devicePath;
     record.simulated = settings.simulated();
@@ -43,15 +39,15 @@ ServiceRecord::ServiceRecord(const Korvane::Utilities::RunSettings& settings,
         QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
 }
 
-// A command that leaves without finishing (an exception nobody translated) is not recorded as
-// a success: the recorder's own destructor ends a running record as interrupted.
+// An attempt left without a finish call (an exception nobody translated) is not recorded as a
+// success: the recorder ends a running record as interrupted when it goes.
 ServiceRecord::~ServiceRecord() {
     showWarnings();
 }
 
-void ServiceRecord::identified(const Firmware::DeviceInfo& info) {
-    record.serialNumber = info.serialNumber;
-    record.versionBefore = info.firmwareVersion();
+void ServiceRecord::identified(const QString& serialNumber, std::uint16_t versionBefore) {
+    record.serialNumber = serialNumber;
+    record.versionBefore = versionBefore;
 }
 
 void ServiceRecord::begin() {
@@ -81,26 +77,19 @@ void ServiceRecord::cancelled() {
     finish(HistoryRecord::Outcome::Cancelled, 0);
 }
 
-void ServiceRecord::failed(const Firmware::UserFailure& failure) {
-    finish(HistoryRecord::Outcome::Failed, 0, failureFields(failure));
+void ServiceRecord::failed(const HistoryRecord::Failure& failure) {
+    finish(HistoryRecord::Outcome::Failed, 0, failure);
 }
 
-HistoryRecord::Failure ServiceRecord::failureFields(const Firmware::UserFailure& failure) {
-    HistoryRecord::Failure fields;
-    fields.code = failure.code;
-    fields.caption = failure.caption;
-    fields.text = failure.text;
-    fields.detail = failure.detail;
+void ServiceRecord::locate(HistoryRecord::Failure& failure, const QString& where) {
     static const QRegularExpression inSector(QStringLiteral("\\bin sector (\\d+)"));
-    const QString where = failure.where.trimmed();
-    const QString first = where.section(QLatin1Char(' '), 0, 0);
-    if (first != QLatin1String("in")) fields.command = first;
-    const QRegularExpressionMatch sector = inSector.match(where);
-    if (sector.hasMatch()) fields.sector = sector.captured(1).toInt();
-    return fields;
+    const QString trimmed = where.trimmed();
+    const QString first = trimmed.section(QLatin1Char(' '), 0, 0);
+    failure.command = first == QLatin1String("in") ? QString() : first;
+    const QRegularExpressionMatch sector = inSector.match(trimmed);
+    failure.sector = sector.hasMatch() ? sector.captured(1).toInt() : -1;
 }
 
-// An attempt that ended before it changed anything is recorded all the same: it chose a table.
 void ServiceRecord::finish(HistoryRecord::Outcome outcome, std::uint16_t versionAfter,
                            const HistoryRecord::Failure& failure) {
     begin();
@@ -110,10 +99,10 @@ void ServiceRecord::finish(HistoryRecord::Outcome outcome, std::uint16_t version
 
 void ServiceRecord::showWarnings() {
     for (const QString& warning : recorder.takeWarnings())
-        err << warning.toStdString() << std::endl;
+        if (warn) warn(warning);
 }
 
-}  // namespace Cli
+}  // namespace History
 }  // namespace OrbiZo
 }  // namespace DeviceDriver
 }  // namespace Korvane

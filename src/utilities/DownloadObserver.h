@@ -3,11 +3,10 @@
 #include <cstdint>
 
 namespace Korvane {
-namespace DeviceDriver {
-namespace OrbiZo {
-namespace Firmware {
+namespace Utilities {
 
-// What a download tells whoever keeps account of it (the service history), as plain calls on
+// What a firmware download tells whoever keeps account of it (the service history), as plain
+// calls on
 // the download's own thread, in this order: aboutToChangeTable() once, after the file has
 // loaded and before the first command that changes the table; then for each sector the table
 // took, sectorWritten() and, once the table's sum over it equalled the file's,
@@ -22,7 +21,5 @@ public:
     virtual void sectorConfirmed(int sector, std::uint32_t sum) = 0;
 };
 
-}  // namespace Firmware
-}  // namespace OrbiZo
-}  // namespace DeviceDriver
+}  // namespace Utilities
 }  // namespace Korvane
