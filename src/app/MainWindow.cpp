@@ -293,7 +293,7 @@ void MainWindow::slotLaunchCustomFWUpdate(const QString& xCustomFWPath, bool xCu
         updateControls(false);
         return;
     }
-    controller->setFirmwareData(file.readAll());
+    controller->setFirmwareData(file.readAll(), xCustomFW ? xCustomFWPath : QString());
     if (!confirmUpdate()) {
         updateControls(false);
         return;
