@@ -30,7 +30,7 @@ void LastRecordLine::showTable(const QString& serialNumber) {
     reader.start([this, file, serialNumber, asked] {
         const HistoryReader::Result read = HistoryReader::read(file, serialNumber, 1);
         const QString line = read.records.empty() ? tr("No update of this table recorded yet.")
-                                                  : text(read.records.front());
+                                                  : describe(read.records.front());
         QMetaObject::invokeMethod(
             this,
             [this, line, asked] {
@@ -45,7 +45,7 @@ void LastRecordLine::clearTable() {
     clear();
 }
 
-QString LastRecordLine::text(const HistoryRecord& record) {
+QString LastRecordLine::describe(const HistoryRecord& record) {
     const QString firmware =
         record.firmware.embedded
             ? tr("embedded %1").arg(HistoryRecord::versionText(record.firmware.embeddedVersion))

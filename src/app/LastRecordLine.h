@@ -32,7 +32,7 @@ public:
     void clearTable();
 
     // "Last record: 2026-12-09 04:16 UTC, update 1.07 -> 1.09, succeeded (OZ3S000001.zof)".
-    static QString text(const Korvane::DeviceDriver::OrbiZo::History::HistoryRecord& record);
+    static QString describe(const Korvane::DeviceDriver::OrbiZo::History::HistoryRecord& record);
 
 private:
     QString historyFile;

@@ -78,7 +78,7 @@ TEST_F(HistoryWindowTest, LastRecordOfTheSelectedTable) {
     ASSERT_NE(line, nullptr);
     const HistoryRecord last = HistoryReader::read(history, "OZ3T000040", 1).records.at(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !line->text().isEmpty(); }, kDeadlineMs));
-    EXPECT_EQ(line->text(), LastRecordLine::text(last));
+    EXPECT_EQ(line->text(), LastRecordLine::describe(last));
     EXPECT_TRUE(line->text().contains(", update 1.07 -> 1.09, succeeded (embedded 1.09)"))
         << line->text().toStdString();
 }
