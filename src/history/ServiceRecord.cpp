@@ -18,7 +18,9 @@ ServiceRecord::ServiceRecord(const Korvane::Utilities::RunSettings& settings,
     : recorder(settings.historyFile()), warn(std::move(warn)) {
     record.kind = kind;
     record.frontEnd = frontEnd;
+    // Never null: the history requires a version text, empty when the program states none.
     record.programVersion = QCoreApplication::applicationVersion();
+    if (record.programVersion.isNull()) record.programVersion = QStringLiteral("");
     record.devicePath = devicePath;
     record.simulated = settings.simulated();
     record.latencyTimerMs =

@@ -70,11 +70,11 @@ TEST_F(UpdateRecordTest, OneRecordPerUpdate) {
         int confirmed;
     };
     const Case cases[] = {
-        {"success", [](SimulatedTable&) {}, Outcome::Succeeded, "", "", -1, 11},
+        {"success", [](SimulatedTable&) {}, Outcome::Succeeded, "", "", -1, 10},
         {"locked sector", [](SimulatedTable& t) { t.inject(Fault::deviceError("u2", 7)); },
          Outcome::Failed, "Firmware update failed", "u2", 4, 0},
         {"unplugged", [](SimulatedTable& t) { t.powerLossInSector(5); }, Outcome::Failed,
-         "OrbiZo3 disconnected", "", -1, 1},
+         "OrbiZo3 disconnected", "u1", 5, 1},
     };
     const QString history = folder.filePath("history.sqlite3");
     int updates = 0;

@@ -19,6 +19,8 @@
 #include "cli/UpdateCommand.h"
 #include "cli/VerifyCommand.h"
 #include "history/HistoryReader.h"
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/Fault.h"
 #include "simulator/SimulatedTable.h"
 #include "utilities/RunSettings.h"
@@ -33,7 +35,7 @@ using Korvane::Simulator::SimulatedTable;
 using Korvane::Utilities::RunSettings;
 using Outcome = HistoryRecord::Outcome;
 
-struct Run {
+struct CommandRun {
     int exitCode = -1;
     std::string out;
     std::string err;
@@ -41,7 +43,12 @@ struct Run {
 
 class ServiceRecordTest : public ::testing::Test {
 protected:
-    void SetUp() override { history = folder.filePath("history.sqlite3"); }
+    void SetUp() override {
+        // The simulated bus, for the commands run in this process.
+        Korvane::Platform::UsbPortRegistration::install(
+            Korvane::Platform::SimulatedUsbBus::instance(), "");
+        history = folder.filePath("history.sqlite3");
+    }
     void TearDown() override {
         if (table) table->unplug();
     }
@@ -52,7 +59,7 @@ protected:
     }
 
     // Runs a command in this process against the plugged table, `answers` on its input.
-    Run run(const QStringList& arguments, const std::string& answers = std::string()) {
+    CommandRun run(const QStringList& arguments, const std::string& answers = std::string()) {
         std::istringstream input(answers);
         CommandDispatcher dispatcher("test");
         dispatcher.addGlobalOption(JsonOutput::option());
@@ -65,7 +72,7 @@ protected:
         dispatcher.addCommand(std::make_unique<VerifyCommand>(input));
         std::ostringstream out;
         std::ostringstream err;
-        Run result;
+        CommandRun result;
         result.exitCode = dispatcher.run(
             QStringList{"orbizo3-cli", "--simulated-tables", "0", "--history", history} + arguments,
             out, err);
@@ -103,11 +110,11 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         int confirmed;  // sectors with the table's sum
     };
     const Case cases[] = {
-        {"success", [](SimulatedTable&) {}, "y\ny\ny\n", Outcome::Succeeded, "", "", -1, 11},
+        {"success", [](SimulatedTable&) {}, "y\ny\ny\n", Outcome::Succeeded, "", "", -1, 10},
         {"locked sector", [](SimulatedTable& t) { t.inject(Fault::deviceError("u2", 7)); },
          "y\ny\ny\n", Outcome::Failed, "Firmware update failed", "u2", 4, 0},
         {"unplugged", [](SimulatedTable& t) { t.powerLossInSector(5); }, "y\ny\ny\n",
-         Outcome::Failed, "OrbiZo3 disconnected", "", -1, 1},
+         Outcome::Failed, "OrbiZo3 disconnected", "u1", 5, 1},
         {"cancelled", [](SimulatedTable&) {}, "y\nn\n", Outcome::Cancelled, "", "", -1, 0},
     };
     int tables = 0;
@@ -116,7 +123,7 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         const std::string serial = "OZ3H0000" + std::to_string(10 + ++tables);
         plug(serial);
         c.arm(*table);
-        const Run r = run({"update"}, c.answers);
+        const CommandRun r = run({"update"}, c.answers);
         EXPECT_EQ(r.exitCode, c.outcome == Outcome::Succeeded ? 0 : 1) << r.err;
         table->unplug();
         table.reset();
@@ -139,7 +146,9 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         EXPECT_EQ(record.failure.caption, c.caption);
         EXPECT_EQ(record.failure.command, c.command);
         EXPECT_EQ(record.failure.sector, c.sector);
-        if (c.outcome == Outcome::Failed) EXPECT_NE(record.failure.code, 0);
+        if (c.outcome == Outcome::Failed) {
+            EXPECT_NE(record.failure.code, 0);
+        }
         EXPECT_EQ(confirmedSectors(record), c.confirmed);
     }
 }
@@ -156,7 +165,7 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
     ASSERT_EQ(run({"update", "--yes"}).exitCode, 0);
     const QString firmware = folder.filePath("FW_Zo3.zof");
     ASSERT_TRUE(QFile::copy(UpdateCommand::kEmbeddedFirmware, firmware));
-    const Run verify = run({"verify", "--yes", firmware});
+    const CommandRun verify = run({"verify", "--yes", firmware});
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
     const std::vector<HistoryRecord> all = records();
     ASSERT_EQ(all.size(), 2u);
@@ -165,7 +174,7 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
     EXPECT_EQ(all.front().firmware.fileName, "FW_Zo3.zof");
     EXPECT_EQ(all.front().firmware.filePath, firmware);
     EXPECT_EQ(all.front().firmware.sha256, all.back().firmware.sha256);
-    EXPECT_EQ(confirmedSectors(all.front()), 11);
+    EXPECT_EQ(confirmedSectors(all.front()), 10);
     for (const HistoryRecord::Sector& sector : all.front().sectors)
         EXPECT_EQ(sector.sum, all.back().sectors.at(&sector - all.front().sectors.data()).sum);
 }
@@ -196,7 +205,7 @@ TEST_F(ServiceRecordTest, HistoryTroubleNeverFailsTheUpdate) {
         history = own.filePath("history.sqlite3");
         c.spoil(history);
         plug("OZ3H000040");
-        const Run r = run({"update", "--yes"});
+        const CommandRun r = run({"update", "--yes"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.err.rfind(c.warning, 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
