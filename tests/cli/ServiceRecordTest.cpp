@@ -73,8 +73,11 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         CommandRun result;
+        // Other tests of this process leave their tables plugged: this one is named.
+        const QStringList device{"--device", QString::fromStdString(table->serialNumber())};
         result.exitCode = dispatcher.run(
-            QStringList{"orbizo3-cli", "--simulated-tables", "0", "--history", history} + arguments,
+            QStringList{"orbizo3-cli", "--simulated-tables", "0", "--history", history} + device +
+                arguments,
             out, err);
         result.out = out.str();
         result.err = err.str();
