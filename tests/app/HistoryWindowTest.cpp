@@ -31,6 +31,7 @@ protected:
 
     void add(const QString& serial, HistoryRecord::Outcome outcome) {
         HistoryRecord record;
+        record.programVersion = "1.0.80";
         record.serialNumber = serial;
         record.versionBefore = 0x0107;
         record.firmware.embeddedVersion = 0x0109;
