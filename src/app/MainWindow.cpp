@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include "app/AppVersion.h"
+#include "app/HistoryDialog.h"
+#include "app/LastRecordLine.h"
 #include "app/UpdaterController.h"
 #include "ui_MainWindow.h"
 
@@ -46,8 +48,11 @@ MainWindow::MainWindow(QWidget* parent, const Korvane::Utilities::RunSettings& s
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
       controller(new UpdaterController(this, settings)),
-      progressTimer(new QTimer(this)) {
+      progressTimer(new QTimer(this)),
+      historyFile(settings.historyFile()),
+      lastRecord(new LastRecordLine(settings.historyFile(), this)) {
     ui->setupUi(this);
+    ui->formLayout->addRow(lastRecord);
     const bool simulated = settings.simulated();
     QString title = QStringLiteral("%1 %2").arg(AppVersion::applicationTitle(),
                                                 AppVersion::embeddedFirmwareVersionText());
@@ -95,6 +100,8 @@ void MainWindow::buildMenus() {
     serviceMenu = menuBar()->addMenu(tr("&Service"));
     updateAction = serviceMenu->addAction(tr("&Update OrbiZo3 firmware", "Menu entry"));
     connect(updateAction, SIGNAL(triggered()), this, SLOT(slotExecuteFirmwareDownload()));
+    historyAction = serviceMenu->addAction(tr("Update &history...", "Menu entry"));
+    connect(historyAction, &QAction::triggered, this, [this] { showHistory(); });
 
     helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     aboutAction = helpMenu->addAction(tr("&About"));
@@ -182,6 +189,16 @@ void MainWindow::slotAbout() {
                  QString::number(AppVersion::buildYear())));
 }
 
+void MainWindow::showHistory() {
+    HistoryDialog dialog(historyFile, this);
+    dialog.exec();
+}
+
+void MainWindow::refreshLastRecord() {
+    const QString serial = ui->snLabel->text();
+    if (serial != QStringLiteral("-")) lastRecord->showTable(serial);
+}
+
 void MainWindow::slotExit() {
     close();
 }
@@ -189,12 +206,14 @@ void MainWindow::slotExit() {
 void MainWindow::slotDeviceArrival(const QString& xSerialNumber, const QString& xFirmwareVersion) {
     ui->snLabel->setText(xSerialNumber);
     ui->fwLabel->setText(xFirmwareVersion);
+    lastRecord->showTable(xSerialNumber);
     updateControls(false);
 }
 
 void MainWindow::slotDeviceDeparture() {
     ui->snLabel->setText(QStringLiteral("-"));
     ui->fwLabel->setText(QStringLiteral("-"));
+    lastRecord->clearTable();
     updateControls(false);
 }
 
@@ -246,6 +265,7 @@ void MainWindow::slotSilentMessage(const QString& xMsg) {
 
 void MainWindow::slotShowError(const QString& xCaption, const QString& xText,
                                const QString& xWhat) {
+    refreshLastRecord();
     stopProgressAnimation();
     showFinishedState();
     const QString caption =
@@ -271,6 +291,7 @@ void MainWindow::slotSuccessfulUpdate(bool xRequiresReconnect) {
                  "MsgBox text")
             : tr("Successfully updated firmware.", "MsgBox text");
     ui->fwLabel->setText(controller->newFirmwareVersionText());
+    refreshLastRecord();
     slotSilentMessage(QStringLiteral("<font color=green><b>") + logText(text) +
                       QStringLiteral("</b></font>"));
     showMessageBox(this, tr("Update successful", "MsgBox title"), text, QMessageBox::Ok,
@@ -293,7 +314,7 @@ void MainWindow::slotLaunchCustomFWUpdate(const QString& xCustomFWPath, bool xCu
         updateControls(false);
         return;
     }
-    controller->setFirmwareData(file.readAll());
+    controller->setFirmwareData(file.readAll(), xCustomFW ? xCustomFWPath : QString());
     if (!confirmUpdate()) {
         updateControls(false);
         return;

@@ -10,6 +10,7 @@
 
 class QAction;
 class QMenu;
+class LastRecordLine;
 class QTimer;
 class UpdaterController;
 
@@ -67,6 +68,10 @@ private:
     // Error and success end alike: Update gives way to Quit, the bar rests at 0.
     void showFinishedState();
     void stopProgressAnimation();
+    // Service > Update history...: the dialog, modal.
+    void showHistory();
+    // The selected table's last record again (after an update ended).
+    void refreshLastRecord();
 
     Ui::MainWindow* ui;
     UpdaterController* controller;
@@ -77,4 +82,7 @@ private:
     QAction* updateAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* exitAction = nullptr;
+    QAction* historyAction = nullptr;
+    QString historyFile;  // empty: no history kept
+    LastRecordLine* lastRecord;
 };

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "app/AppVersion.h"
 #include "app/MainWindow.h"
 #include "firmware/UserFailure.h"
 
@@ -16,6 +17,8 @@ void UpdaterApplication::setIdentity(QCoreApplication& application) {
     application.setOrganizationName(QStringLiteral("Korvane"));
     application.setOrganizationDomain(QStringLiteral("korvane.com"));
     application.setApplicationName(QStringLiteral("Skelda2FWUpdater"));
+    // What the service records name as the program's version.
+    application.setApplicationVersion(AppVersion::applicationVersionText());
 }
 
 bool UpdaterApplication::installTranslation(QCoreApplication& application, QTranslator& translator,

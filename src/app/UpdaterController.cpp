@@ -87,9 +87,12 @@ QString UpdaterController::newFirmwareVersionText() {
     return versionOrDash(readBackVersion);
 }
 
-void UpdaterController::setFirmwareData(const QByteArray& xData) {
+void UpdaterController::setFirmwareData(const QByteArray& xData, const QString& fromFile) {
     QMutexLocker guard(&stateLock);
-    if (!updateRunning) updater->setFirmwareData(xData);
+    if (updateRunning) return;
+    updater->setFirmwareData(xData);
+    firmwareBytes = xData;
+    firmwareFile = fromFile;
 }
 
 void UpdaterController::startUpdate(bool customFirmware) {
@@ -110,7 +113,14 @@ void UpdaterController::startUpdate(bool customFirmware) {
         worker->wait();
         delete worker;
     }
-    worker = new UpdaterThread(this, updater, customFirmware);
+    QString file;
+    QByteArray bytes;
+    {
+        QMutexLocker guard(&stateLock);
+        file = firmwareFile;
+        bytes = firmwareBytes;
+    }
+    worker = new UpdaterThread(this, updater, customFirmware, file, bytes);
     connect(worker, SIGNAL(Error(QString, QString, QString)), this,
             SLOT(slotThreadError(QString, QString, QString)));
     connect(worker, SIGNAL(SuccessfulUpdate(bool)), this, SLOT(slotSuccessfulUpdate(bool)));

@@ -59,8 +59,9 @@ public:
     bool hasIdleTable();
     // The version read back after the last update, "-" while there is none.
     QString newFirmwareVersionText();
-    // The firmware file of the next update; ignored while an update runs.
-    void setFirmwareData(const QByteArray& xData);
+    // The firmware file of the next update; ignored while an update runs. fromFile: the path it
+    // was read from, for the service record (empty for the embedded firmware).
+    void setFirmwareData(const QByteArray& xData, const QString& fromFile = QString());
     void startUpdate(bool customFirmware);
     // Expected length of an update in seconds, for the window's progress animation.
     double expectedDuration() const { return 50.0; }
@@ -106,4 +107,7 @@ private:
     bool identifying = false;
     bool updateRunning = false;
     bool selectedLeftDuringUpdate = false;
+    // The next update's firmware as the service record describes it.
+    QByteArray firmwareBytes;
+    QString firmwareFile;
 };

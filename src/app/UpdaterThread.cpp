@@ -1,14 +1,19 @@
 #include "app/UpdaterThread.h"
 
+#include <QCoreApplication>
+
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 #include "utilities/SanitizerHandOver.h"
 
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+using Korvane::DeviceDriver::OrbiZo::History::HistoryRecord;
+using Korvane::DeviceDriver::OrbiZo::History::ServiceRecord;
 
 namespace {
 
@@ -34,33 +39,77 @@ private:
     OrbiZo3FWUpdater* updater;
 };
 
+// The facade hears of no observer once the download is over, however it ends.
+class ObservedDownload {
+public:
+    ObservedDownload(OrbiZo3FWUpdater* updater, ServiceRecord* record) : updater(updater) {
+        updater->setDownloadObserver(record);
+    }
+    ~ObservedDownload() { updater->setDownloadObserver(nullptr); }
+    ObservedDownload(const ObservedDownload&) = delete;
+    ObservedDownload& operator=(const ObservedDownload&) = delete;
+
+private:
+    OrbiZo3FWUpdater* updater;
+};
+
 }  // namespace
 
-UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool customFirmware)
-    : QThread(parent), updater(updater), customFirmware(customFirmware) {}
+UpdaterThread::UpdaterThread(QObject* parent, OrbiZo3FWUpdater* updater, bool customFirmware,
+                             const QString& firmwareFile, const QByteArray& firmwareBytes)
+    : QThread(parent),
+      updater(updater),
+      customFirmware(customFirmware),
+      firmwareFile(firmwareFile),
+      firmwareBytes(firmwareBytes) {}
+
+UpdaterThread::~UpdaterThread() = default;
 
 void UpdaterThread::run() {
     // An error's texts are shared with the exception, which goes only after its handler: the
     // hand-over of an error lasts until run() returns.
     SanitizerHandOver::Sending handOver(SanitizerHandOver::later);
+    std::optional<ServiceRecord> record;
     try {
-        update();
+        update(record);
     } catch (...) {
-        handOver.begin();
         const UserFailure failure = UserFailure::fromCurrentException();
+        if (record) {
+            HistoryRecord::Failure recorded;
+            recorded.code = failure.code;
+            recorded.caption = failure.captionOr(QCoreApplication::translate(
+                "MainWindow", "Firmware update failed", "MsgBox title"));
+            recorded.text = failure.text;
+            recorded.detail = failure.detail;
+            ServiceRecord::locate(recorded, failure.where);
+            record->failed(recorded);
+        }
+        handOver.begin();
         emit Error(failure.caption, failure.text, failure.detail);
     }
 }
 
-void UpdaterThread::update() {
+void UpdaterThread::update(std::optional<ServiceRecord>& record) {
     SanitizerHandOver::emitQueued([this] { emit ProgressEvent(5); });
-    // A file the download would refuse is refused before the table is even opened.
+    // A file the download would refuse is refused before the table is even opened, and leaves
+    // no record.
     updater->checkFirmware();
-    announceDevice();
+    if (!updater->devicePath().isEmpty()) {
+        // History warnings join the window's log.
+        record.emplace(
+            updater->settings(), HistoryRecord::Kind::Update, HistoryRecord::FrontEnd::Window,
+            updater->devicePath(), customFirmware ? firmwareFile : QString(), firmwareBytes,
+            customFirmware ? 0 : kEmbeddedFirmwareVersion, [this](const QString& warning) {
+                SanitizerHandOver::emitQueued(
+                    [this, &warning] { emit SilentMessage("<br>" + warning.toHtmlEscaped()); });
+            });
+    }
+    announceDevice(record ? &*record : nullptr);
 
     bool ok = false;
     {
         ProgressConnection progress(updater, this);
+        const ObservedDownload observed(updater, record ? &*record : nullptr);
         ok = updater->downloadFirmware();
     }
     SanitizerHandOver::emitQueued([this] { emit ProgressEvent(static_cast<int>(kDownloadEnd)); });
@@ -68,12 +117,15 @@ void UpdaterThread::update() {
     if (ok) readBackVersion();
     if (!customFirmware && updater->newFirmwareVersion() == 0)
         updater->setNewFirmwareVersion(kEmbeddedFirmwareVersion);
+    // Durable before the window shows the success (and reads the table's last record).
+    if (record) record->succeeded(updater->newFirmwareVersion());
     SanitizerHandOver::emitQueued([this, ok] { emit SuccessfulUpdate(!ok); });
 }
 
-void UpdaterThread::announceDevice() {
+void UpdaterThread::announceDevice(ServiceRecord* record) {
     DeviceConnection connection(updater->devicePath(), updater->settings());
     const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+    if (record) record->identified(info.serialNumber, info.firmwareVersion());
     // The log is HTML; the serial number is the table's text and gets no say in the markup.
     SanitizerHandOver::emitQueued([this, &info] {
         emit SilentMessage(

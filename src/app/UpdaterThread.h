@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QThread>
+#include <optional>
 
 #include "firmware/EmbeddedFirmwareVersion.h"
 
@@ -10,6 +12,9 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Firmware {
 class OrbiZo3FWUpdater;
+}
+namespace History {
+class ServiceRecord;
 }
 }  // namespace OrbiZo
 }  // namespace DeviceDriver
@@ -24,10 +29,13 @@ class UpdaterThread : public QThread {
 
 public:
     // updater is not owned and must outlive the thread. customFirmware: the firmware came from a
-    // file the user chose rather than the embedded image.
+    // file the user chose rather than the embedded image. firmwareFile and firmwareBytes describe
+    // it for the service record (the file's path, empty for the embedded image; its bytes).
     UpdaterThread(QObject* parent,
                   Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater,
-                  bool customFirmware);
+                  bool customFirmware, const QString& firmwareFile = QString(),
+                  const QByteArray& firmwareBytes = QByteArray());
+    ~UpdaterThread() override;
 
     // Version word the application states for its embedded firmware (1.09); the version shown
     // after updating it when the table's own answer could not be read back.
@@ -48,10 +56,14 @@ protected slots:
     virtual void slotProgressEvent(int xCurrentValue, int xTotalTime);
 
 private:
-    void update();
-    void announceDevice();
+    // The service record is made once the file passed its checks and a table is selected, and
+    // stored, added to and finished on this thread: the history never stalls the window.
+    void update(std::optional<Korvane::DeviceDriver::OrbiZo::History::ServiceRecord>& record);
+    void announceDevice(Korvane::DeviceDriver::OrbiZo::History::ServiceRecord* record);
     void readBackVersion();
 
     Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater;
     bool customFirmware;
+    QString firmwareFile;
+    QByteArray firmwareBytes;
 };

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "cli/DeviceSelection.h"
@@ -17,6 +18,7 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -73,9 +75,11 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     // The whole file is read and checked as the download will check it before any table is
     // looked for: a refused file touches nothing.
     OrbiZo3FWUpdater updater(nullptr, settings);
+    QByteArray content;
     try {
-        updater.setFirmwareData(OrbiZo3FWUpdater::readAndCheckFirmwareFile(
-            customFirmware ? arguments.first() : QString(kEmbeddedFirmware)));
+        content = OrbiZo3FWUpdater::readAndCheckFirmwareFile(
+            customFirmware ? arguments.first() : QString(kEmbeddedFirmware));
+        updater.setFirmwareData(content);
     } catch (...) {
         return fail(UserFailure::fromCurrentException());
     }
@@ -85,6 +89,14 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     updater.setDevicePath(choice.devicePath());
+    // A chosen table is a recorded attempt, whatever happens next.
+    std::optional<History::ServiceRecord> record;
+    if (!updater.devicePath().isEmpty())
+        record.emplace(settings, History::HistoryRecord::Kind::Update,
+                       History::HistoryRecord::FrontEnd::Cli, updater.devicePath(),
+                       customFirmware ? arguments.first() : QString(), content,
+                       kEmbeddedFirmwareVersion,
+                       [&err](const QString& warning) { UserMessage::warn(err, warning); });
     // In JSON mode progress and notes go nowhere: standard output holds the document alone.
     std::ostream nowhere(nullptr);
     ProgressDisplay progress(json ? nowhere : out,
@@ -93,15 +105,19 @@ int UpdateCommand::run(const QCommandLineParser& parser,
         // Without a table there is nothing to confirm.
         if (updater.devicePath().isEmpty()) DeviceConnection(QString()).manager();
         if (!selection.confirmed() && !confirmAll(out)) {
+            if (record) record->cancelled();
             out << "Update cancelled." << std::endl;
             return Failed;
         }
-        performUpdate(updater, customFirmware, progress);
+        performUpdate(updater, customFirmware, progress, record ? &*record : nullptr);
     } catch (...) {
         progress.finish();
-        return fail(UserFailure::fromCurrentException());
+        const UserFailure failure = UserFailure::fromCurrentException();
+        if (record) record->failed(UserMessage::recorded(failure, failureTitle()));
+        return fail(failure);
     }
     const std::uint16_t version = updater.newFirmwareVersion();
+    if (record) record->succeeded(version);
     if (json) {
         JsonOutput::write(
             out, QJsonObject{
@@ -120,11 +136,12 @@ int UpdateCommand::run(const QCommandLineParser& parser,
 }
 
 void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware,
-                                  ProgressDisplay& progress) {
+                                  ProgressDisplay& progress, History::ServiceRecord* record) {
     progress.show(5);
     {
         DeviceConnection connection(updater.devicePath(), updater.settings());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
+        if (record) record->identified(info.serialNumber, info.firmwareVersion());
         progress.note(QCoreApplication::translate("UpdaterThread",
                                                   "Start update OrbiZo3 with serial number %1",
                                                   "%1 is Serial number")
@@ -142,7 +159,9 @@ void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware
                          [&progress](int current, int total) {
                              progress.show(ProgressDisplay::percentFromWorkUnits(current, total));
                          });
+        updater.setDownloadObserver(record);
         ok = updater.downloadFirmware();
+        updater.setDownloadObserver(nullptr);
     }
     progress.show(90);
 

@@ -14,6 +14,9 @@ namespace OrbiZo {
 namespace Firmware {
 class OrbiZo3FWUpdater;
 }
+namespace History {
+class ServiceRecord;
+}
 namespace Cli {
 
 class ProgressDisplay;
@@ -48,7 +51,7 @@ private:
     bool confirm(std::ostream& out, const QString& question, const QString& detail);
     // Announcement, download and read-back; throws what the facade throws.
     void performUpdate(Firmware::OrbiZo3FWUpdater& updater, bool customFirmware,
-                       ProgressDisplay& progress);
+                       ProgressDisplay& progress, History::ServiceRecord* record);
     static void readBackVersion(Firmware::OrbiZo3FWUpdater& updater);
 
     std::istream& answers;

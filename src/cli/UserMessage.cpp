@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -24,6 +25,21 @@ void UserMessage::print(std::ostream& err, const QString& title, const QString& 
 
 QString UserMessage::windowText(const char* text, const char* comment) {
     return QCoreApplication::translate("MainWindow", text, comment);
+}
+
+History::HistoryRecord::Failure UserMessage::recorded(const UserFailure& failure,
+                                                      const QString& fallbackTitle) {
+    History::HistoryRecord::Failure fields;
+    fields.code = failure.code;
+    fields.caption = failure.captionOr(fallbackTitle);
+    fields.text = failure.text;
+    fields.detail = failure.detail;
+    History::ServiceRecord::locate(fields, failure.where);
+    return fields;
+}
+
+void UserMessage::warn(std::ostream& err, const QString& warning) {
+    err << warning.toStdString() << std::endl;
 }
 
 }  // namespace Cli

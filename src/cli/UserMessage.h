@@ -3,6 +3,7 @@
 #include <QString>
 #include <ostream>
 
+#include "history/HistoryRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -24,6 +25,11 @@ public:
                       const QString& detail);
     // One of the window's own texts, translated as the window translates it.
     static QString windowText(const char* text, const char* comment = nullptr);
+    // The failure as the service record keeps it: as printed, with the caption or the fallback.
+    static History::HistoryRecord::Failure recorded(const UserFailure& failure,
+                                                    const QString& fallbackTitle);
+    // Writes a history warning on its own line.
+    static void warn(std::ostream& err, const QString& warning);
 };
 
 }  // namespace Cli

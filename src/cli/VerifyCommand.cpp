@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <boost/format.hpp>
+#include <optional>
 #include <string>
 
 #include "cli/DeviceSelection.h"
@@ -12,6 +13,7 @@
 #include "cli/UserMessage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -80,17 +82,30 @@ int VerifyCommand::run(const QCommandLineParser& parser,
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     const QJsonObject subject{{"device", choice.devicePath()}, {"file", path}};
+    // A chosen table is a recorded attempt, whatever happens next.
+    std::optional<History::ServiceRecord> record;
+    if (!choice.devicePath().isEmpty())
+        record.emplace(settings, History::HistoryRecord::Kind::Verify,
+                       History::HistoryRecord::FrontEnd::Cli, choice.devicePath(), path, content, 0,
+                       [&err](const QString& warning) { UserMessage::warn(err, warning); });
+    const auto refused = [&](const UserFailure& failure, const QJsonObject& found = {}) {
+        if (record) record->failed(UserMessage::recorded(failure, QString()));
+        return report(json, out, err, failure, found);
+    };
 
     std::vector<FirmwareVerifier::SectorComparison> sectors;
     try {
         FirmwareVerifier verifier(choice.devicePath(), content, settings);
         if (!selection.confirmed() && !confirm(out)) {
+            if (record) record->cancelled();
             out << "Verification cancelled." << std::endl;
             return Failed;
         }
         // From the boot break to the restart the table sits in its bootloader.
         const InterruptGuard guard;
+        if (record) record->begin();
         sectors = verifier.compareSectors([&](const FirmwareVerifier::SectorComparison& sector) {
+            if (record && sector.matches()) record->sectorConfirmed(sector.sector, sector.tableSum);
             if (!json) printSector(sector, out);
         });
         try {
@@ -104,14 +119,25 @@ int VerifyCommand::run(const QCommandLineParser& parser,
             failure.text = kNotRestartedText;
             QJsonObject found = subject;
             found.insert("sectors", sectorsJson(sectors));
-            return report(json, out, err, failure, found);
+            return refused(failure, found);
         }
     } catch (...) {
-        return report(json, out, err, UserFailure::fromCurrentException());
+        return refused(UserFailure::fromCurrentException());
     }
 
     bool verified = true;
-    for (const auto& sector : sectors) verified = verified && sector.matches();
+    QStringList differing;
+    for (const auto& sector : sectors) {
+        verified = verified && sector.matches();
+        if (!sector.matches()) differing << QString::number(sector.sector);
+    }
+    if (record && verified) record->succeeded(0);
+    if (record && !verified) {
+        History::HistoryRecord::Failure differs;
+        differs.text = "differs";
+        differs.detail = "Sectors that differ from the file: " + differing.join(", ");
+        record->failed(differs);
+    }
     if (json) {
         QJsonObject result = subject;
         result.insert("sectors", sectorsJson(sectors));

@@ -7,6 +7,7 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/FlashSectorImage.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
+#include "utilities/DownloadObserver.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
@@ -128,13 +129,28 @@ bool OrbiZo3FWUpdater::runDownload() {
     const auto handle = connection.firmwareHandle();
     handle->load(firmwareData);
     const std::uint32_t total = handle->progressValue();
+    if (downloadObserver) downloadObserver->aboutToChangeTable();
     handle->prepareDevice();
     for (std::uint16_t sector = 0; sector < handle->sectorCount(); ++sector) {
         // In the window it reaches the worker object on the GUI thread, queued.
         Korvane::Utilities::SanitizerHandOver::emitQueued([&] {
             emit ProgressEvent(static_cast<int>(handle->progressValue()), static_cast<int>(total));
         });
-        handle->programSector(sector);
+        const bool pending = handle->isPending(sector);
+        try {
+            handle->programSector(sector);
+        } catch (const KorvaneException& failure) {
+            // The table took the sector's bytes but its sum did not match.
+            if (pending && downloadObserver &&
+                failure.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::ChecksumErrorInSector)
+                downloadObserver->sectorWritten(sector);
+            throw;
+        }
+        if (pending && downloadObserver) {
+            // programSector returned: the table's sum equalled the image's.
+            downloadObserver->sectorWritten(sector);
+            downloadObserver->sectorConfirmed(sector, handle->imageSectorSum(sector));
+        }
     }
     handle->checkStandby();
     return true;

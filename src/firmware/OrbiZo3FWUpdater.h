@@ -13,8 +13,9 @@
 class MessageException;
 namespace Korvane {
 namespace Utilities {
+class DownloadObserver;
 class KorvaneException;
-}
+}  // namespace Utilities
 namespace DeviceDriver {
 namespace OrbiZo {
 namespace Firmware {
@@ -50,6 +51,12 @@ public:
 
     // The complete firmware file (Intel HEX text) of the next download, copied as it is.
     void setFirmwareData(const QByteArray& bytes);
+
+    // Who hears of the next downloads' steps (see DownloadObserver); nullptr: nobody. Not owned;
+    // it must outlive the downloads. Set while no download runs.
+    void setDownloadObserver(Korvane::Utilities::DownloadObserver* observer) {
+        downloadObserver = observer;
+    }
 
     std::uint16_t newFirmwareVersion() const { return newVersion; }
     void setNewFirmwareVersion(std::uint16_t version) { newVersion = version; }
@@ -105,6 +112,7 @@ private:
     const Korvane::Utilities::RunSettings runSettings;
     QString path;
     std::uint16_t newVersion = 0;
+    Korvane::Utilities::DownloadObserver* downloadObserver = nullptr;
     std::vector<std::uint8_t> firmwareData;
 };
 

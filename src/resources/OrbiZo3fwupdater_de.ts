@@ -4,6 +4,11 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Update &amp;history...</source>
+        <comment>Menu entry</comment>
+        <translation>Aktualisierungs&amp;verlauf...</translation>
+    </message>
+    <message>
         <source>Custom FW</source>
         <translation>Eigene FW</translation>
     </message>
@@ -152,6 +157,104 @@ Bitte trennen Sie Ihren OrbiZo3 jetzt vom Computer und schließen Sie ihn wieder
     <message>
         <source>No valid firmware (%1)</source>
         <translation>Keine gültige Firmware (%1)</translation>
+    </message>
+    <message>
+        <source>Firmware file not found.</source>
+        <translation>Firmwaredatei nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>Firmware file could not be read completely.</source>
+        <translation>Die Firmwaredatei konnte nicht vollständig gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Firmware file is too large.</source>
+        <translation>Die Firmwaredatei ist zu groß.</translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation>größer als %1 Bytes</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryDialog</name>
+    <message>
+        <source>Update history</source>
+        <translation>Aktualisierungsverlauf</translation>
+    </message>
+    <message>
+        <source>Started (UTC)</source>
+        <translation>Beginn (UTC)</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation>Seriennummer</translation>
+    </message>
+    <message>
+        <source>Before</source>
+        <translation>Vorher</translation>
+    </message>
+    <message>
+        <source>After</source>
+        <translation>Nachher</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>Filter by serial number:</source>
+        <translation>Nach Seriennummer filtern:</translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>CSV exportieren...</translation>
+    </message>
+    <message>
+        <source>No update history is kept (--no-history).</source>
+        <translation>Es wird kein Aktualisierungsverlauf geführt (--no-history).</translation>
+    </message>
+    <message>
+        <source>embedded %1</source>
+        <translation>eingebettet %1</translation>
+    </message>
+    <message>
+        <source>No update recorded.</source>
+        <translation>Keine Aktualisierung aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+</context>
+<context>
+    <name>LastRecordLine</name>
+    <message>
+        <source>No update of this table recorded yet.</source>
+        <translation>Für diesen Tisch ist noch keine Aktualisierung aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>embedded %1</source>
+        <translation>eingebettet %1</translation>
+    </message>
+    <message>
+        <source>Last record: %1 UTC, %2 %3 -&gt; %4, %5 (%6)</source>
+        <translation>Letzter Eintrag: %1 UTC, %2 %3 -&gt; %4, %5 (%6)</translation>
     </message>
 </context>
 <context>

@@ -12,9 +12,10 @@ void WindowTest::TearDown() {
     GuiTest::TearDown();
 }
 
-void WindowTest::openWindow(bool simulated) {
+void WindowTest::openWindow(bool simulated, const QString& historyFile) {
     Korvane::Utilities::RunSettings settings;
     if (simulated) settings.useSimulatedTables(0);
+    settings.setHistoryFile(historyFile);
     window = std::make_unique<MainWindow>(nullptr, settings);
     signalLog = std::make_unique<ControllerSignalLog>(controller());
     window->show();

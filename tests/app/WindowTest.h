@@ -22,7 +22,8 @@ protected:
 
     // Creates and shows the window; its start-up check runs right away.
     // The window of a run on the simulated bus (as every test here runs), or on real USB.
-    void openWindow(bool simulated = true);
+    // `historyFile`: the run's history (empty: none kept).
+    void openWindow(bool simulated = true, const QString& historyFile = QString());
     template <typename T>
     T* widget(const char* name) {
         T* found = window->findChild<T*>(QString::fromLatin1(name));

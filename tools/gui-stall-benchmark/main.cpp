@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -111,6 +112,9 @@ std::shared_ptr<SimulatedTable> makeTable(const std::string& serial, Kind kind) 
 int main(int argc, char** argv) {
     Korvane::Utilities::RunSettings settings;
     settings.useSimulatedTables(0);
+    // The window keeps its update history as a user's would: every update is recorded.
+    const QTemporaryDir historyFolder;
+    settings.setHistoryFile(historyFolder.filePath("history.sqlite3"));
     Korvane::Simulator::SimulatorEnvironment::start(settings);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);

@@ -2,7 +2,8 @@
 //   orbizo3-fwupdater-window.png     the window once the table has been identified
 //   orbizo3-fwupdater-success.png    the success box at the end of an update of the embedded
 //                                    firmware (the confirmations are answered with Ok)
-//   orbizo3-fwupdater-updated.png    the window after the update
+//   orbizo3-fwupdater-updated.png    the window after the update, with the table's last record
+//   orbizo3-fwupdater-history.png    Service > Update history... after that update
 //   orbizo3-fwupdater-error.png      an error box whose text, as a table could send it, holds
 //                                    markup: it is shown literally
 //   orbizo3-fwupdater-window-de.png  the window in German
@@ -16,9 +17,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
 
+#include "app/HistoryDialog.h"
+#include "app/LastRecordLine.h"
 #include "app/MainWindow.h"
 #include "app/UpdaterApplication.h"
 #include "simulator/SimulatorEnvironment.h"
@@ -50,6 +54,9 @@ int main(int argc, char** argv) {
     auto settings =
         Korvane::Utilities::RunSettings::fromEnvironment(QProcessEnvironment::systemEnvironment());
     if (!settings.simulated()) settings.useSimulatedTables(1);
+    // A history of its own: the pictures show this run's update, and the user's file is left alone.
+    const QTemporaryDir historyFolder;
+    settings.setHistoryFile(historyFolder.filePath(QStringLiteral("history.sqlite3")));
     UpdaterApplication application(argc, argv);
     if (argc != 2) {
         std::cerr << "usage: " << argv[0] << " OUTPUT_DIRECTORY\n";
@@ -67,7 +74,16 @@ int main(int argc, char** argv) {
         return window->findChild<QLabel*>(QStringLiteral("snLabel"))->text() != QLatin1String("-");
     };
     bool ok = true;
-    enum class Step { WaitForTable, Updating, Updated, ErrorBox, German, WaitForGermanTable };
+    std::unique_ptr<HistoryDialog> history;
+    enum class Step {
+        WaitForTable,
+        Updating,
+        Updated,
+        History,
+        ErrorBox,
+        German,
+        WaitForGermanTable
+    };
     Step step = Step::WaitForTable;
 
     QTimer poll;
@@ -94,7 +110,18 @@ int main(int argc, char** argv) {
             case Step::Updating:
                 return;
             case Step::Updated:
+                if (!window->findChild<LastRecordLine*>()->text().contains(
+                        QLatin1String("succeeded")))
+                    return;
                 ok = save(window.get(), out, "orbizo3-fwupdater-updated.png") && ok;
+                history = std::make_unique<HistoryDialog>(settings.historyFile(), window.get());
+                history->show();
+                step = Step::History;
+                return;
+            case Step::History:
+                if (!history->loaded()) return;
+                ok = save(history.get(), out, "orbizo3-fwupdater-history.png") && ok;
+                history.reset();
                 step = Step::ErrorBox;
                 QMetaObject::invokeMethod(
                     window.get(), "slotShowError", Qt::QueuedConnection, Q_ARG(QString, QString()),
