@@ -69,6 +69,13 @@ void DeviceConnection::connect() {
                 QObject::tr("Install the udev rule 70-orbizo3.rules (see the README), then "
                             "unplug and replug the OrbiZo3."),
                 cause);
+        // The converter refused a write while the table stayed plugged in.
+        if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::WriteFailed)
+            throw MessageException(
+                QObject::tr("Write to OrbiZo3 failed"),
+                QObject::tr("Please try it again. If it fails again, disconnect and reconnect "
+                            "the OrbiZo3."),
+                cause);
         throw MessageException(
             QObject::tr("OrbiZo3 disconnected"),
             QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);

@@ -32,10 +32,12 @@ void SerialConverter::clearFaults() {
     statusBitClearReads = 0;
     oneBytePacket = false;
     latencyRequestRefused = false;
+    latencyRequestIgnored = false;
+    controlStalled = false;
 }
 
 bool SerialConverter::control(const Platform::UsbSetupPacket& setup) {
-    if (setup.requestType != kVendorOut) return false;
+    if (setup.requestType != kVendorOut || controlStalled) return false;
     switch (setup.request) {
         case kRequestReset:
             if (setup.value > 2) return false;
@@ -55,7 +57,7 @@ bool SerialConverter::control(const Platform::UsbSetupPacket& setup) {
         case kRequestLatencyTimer:
             if (latencyRequestRefused || setup.value == 0 || setup.value > kMaxLatencyTimerMs)
                 return false;
-            latencyTimerMs = static_cast<std::uint8_t>(setup.value);
+            if (!latencyRequestIgnored) latencyTimerMs = static_cast<std::uint8_t>(setup.value);
             return true;
         default:
             return false;

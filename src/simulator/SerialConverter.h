@@ -59,6 +59,10 @@ public:
     void oneByteLastPacket() { oneBytePacket = true; }
     // A converter without the latency request: request 9 stalls whatever its value.
     void refuseLatencyTimer(bool refuse) { latencyRequestRefused = refuse; }
+    // A converter that takes request 9 and keeps its latency all the same.
+    void ignoreLatencyTimer(bool ignore) { latencyRequestIgnored = ignore; }
+    // Every control request stalls.
+    void stallControlRequests(bool stall) { controlStalled = stall; }
     void clearFaults();
 
 private:
@@ -84,6 +88,8 @@ private:
     unsigned statusBitClearReads = 0;
     bool oneBytePacket = false;
     bool latencyRequestRefused = false;
+    bool latencyRequestIgnored = false;
+    bool controlStalled = false;
 };
 
 }  // namespace Simulator

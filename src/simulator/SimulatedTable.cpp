@@ -14,6 +14,7 @@ namespace Simulator {
 namespace {
 
 constexpr Platform::UsbError kSuccess = 0;
+constexpr Platform::UsbError kGenFailure = 31;            // ERROR_GEN_FAILURE: a stall
 constexpr Platform::UsbError kInvalidParameter = 87;      // ERROR_INVALID_PARAMETER
 constexpr Platform::UsbError kDeviceNotConnected = 1167;  // ERROR_DEVICE_NOT_CONNECTED
 constexpr Platform::UsbError kPrivilegeNotHeld = 1314;    // ERROR_PRIVILEGE_NOT_HELD
@@ -151,12 +152,29 @@ void SimulatedTable::refuseLatencyTimer(bool refuse) {
     converter.refuseLatencyTimer(refuse);
 }
 
+void SimulatedTable::ignoreLatencyTimer(bool ignore) {
+    std::lock_guard<std::mutex> lock(mutex);
+    converter.ignoreLatencyTimer(ignore);
+}
+
+void SimulatedTable::stallControlRequests(bool stall) {
+    std::lock_guard<std::mutex> lock(mutex);
+    converter.stallControlRequests(stall);
+}
+
 void SimulatedTable::clearFaults() {
     std::lock_guard<std::mutex> lock(mutex);
     faults.clear();
     converter.clearFaults();
     commandsBeforeUnplug = -1;
     powerLoss = PowerLoss();
+    writesToRefuse = 0;
+}
+
+void SimulatedTable::refuseWrites(const std::string& code, int n) {
+    std::lock_guard<std::mutex> lock(mutex);
+    refusedWriteCode = code;
+    writesToRefuse = n;
 }
 
 void SimulatedTable::refuseAccess(bool refuse) {
@@ -256,6 +274,11 @@ Platform::UsbError SimulatedTable::bulkOut(std::uint8_t endpoint,
     if (!powered) return kDeviceNotConnected;
     const Clock::time_point now = Clock::now();
     const std::string bytes(data.begin(), data.end());
+    if (writesToRefuse != 0 &&
+        bytes.compare(0, refusedWriteCode.size() + 1, ";" + refusedWriteCode) == 0) {
+        if (writesToRefuse > 0) --writesToRefuse;
+        return kGenFailure;
+    }
     if (!converter.configured()) {
         wire.add(now, WireRecord::Direction::Lost, bytes);
         return kSuccess;

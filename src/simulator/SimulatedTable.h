@@ -86,6 +86,14 @@ public:
     // and keeps holding short packets for the model's latency. Survives resets and replugs;
     // clearFaults ends it.
     void refuseLatencyTimer(bool refuse = true);
+    // The converter takes request 9 but keeps the model's latency; every control request
+    // stalls. Both survive resets and replugs; clearFaults ends them.
+    void ignoreLatencyTimer(bool ignore = true);
+    void stallControlRequests(bool stall = true);
+    // The converter stalls bulk-out writes that start a command line with `code` (";u9...";
+    // an empty code: any command line) while the table stays plugged in: the next n such writes, or
+    // every one when n < 0. Nothing of a refused write reaches the table. clearFaults ends it.
+    void refuseWrites(const std::string& code, int n);
     void clearFaults();
     // Opens are refused as to a user without permission for the device (until called with false).
     void refuseAccess(bool refuse);
@@ -159,6 +167,8 @@ private:
     bool unplugPending = false;
     bool stopping = false;
     long commandsBeforeUnplug = -1;
+    std::string refusedWriteCode;
+    int writesToRefuse = 0;
     std::uint64_t commands = 0;
     PowerLoss powerLoss;
     std::string lineBuffer;

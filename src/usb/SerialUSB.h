@@ -54,7 +54,8 @@ public:
     // attempt that did not fit is handed out first by the next read.
     std::string read(std::uint32_t count, std::uint32_t timeoutMs);
     // One bulk transfer of the bytes as they are. A timed-out write is not reported; one the
-    // device refuses throws "Connection to device lost".
+    // device refuses throws "Connection to device lost" when the table is gone, else "Write to
+    // device failed" (the endpoint is ready for the next write).
     void write(const std::string& data);
     // The USB serial-number string; "Device not open" before the first open.
     std::string getSerialNumber();

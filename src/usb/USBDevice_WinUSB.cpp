@@ -296,14 +296,22 @@ void USBDevice_WinUSB::send(std::uint8_t, const std::vector<std::uint8_t>& data)
         if (error != ERROR_IO_PENDING) {
             record(error, "FAILED Send: bulk transfer");
             // Before a successful open there is nothing to lose; the first read shows it.
-            if (winUsbHandle != nullptr) throwConnectionLost();
+            if (winUsbHandle != nullptr) failWrite(error);
             return;
         }
     }
     // Only a write that does not complete in time is left to the answer's time-outs; one the
     // device refuses leaves nothing to wait for.
     const DWORD outcome = completeTransfer(WriteRoute, kBulkOutEndpoint, TRUE, written);
-    if (outcome != ERROR_SUCCESS && outcome != WAIT_TIMEOUT) throwConnectionLost();
+    if (outcome != ERROR_SUCCESS && outcome != WAIT_TIMEOUT) failWrite(outcome);
+}
+
+void USBDevice_WinUSB::failWrite(DWORD error) {
+    if (isGone(error)) throwConnectionLost();
+    // A stalled or aborted transfer on a table still present: the halt is cleared so that the
+    // command's next try can write again.
+    WinUsb_ResetPipe(winUsbHandle, kBulkOutEndpoint);
+    throw OrbiZoException(ErrorCode::WriteFailed, "Write to device failed");
 }
 
 bool USBDevice_WinUSB::isGone(DWORD error) const {

@@ -29,7 +29,8 @@ namespace USB {
 // whose data stage moved nothing), "Device read returned ..." (a bulk read on a pipe other than 3
 // that cannot be started, e.g. after a failed open), DeviceInUse (open of a device that another
 // program or handle holds), DeviceAccessDenied (open of a device the user may not use) and
-// ConnectionLost (a transfer on a table that is gone, or a write the device refuses).
+// ConnectionLost (a transfer on a table that is gone) and WriteFailed (a write the device refuses
+// while it is still present).
 class USBDevice_WinUSB : public USBDevice, private boost::noncopyable {
 public:
     // Opens nothing; the path is the device interface path of one device, for this object's life.
@@ -45,8 +46,9 @@ public:
                          bool deviceToHost, std::vector<std::uint8_t>& data) override;
     void receive(std::uint8_t pipe, std::vector<std::uint8_t>& buffer,
                  std::uint32_t& length) override;
-    // Always writes endpoint 0x02, whatever the pipe; a time-out is recorded only, a write the
-    // device refuses throws ConnectionLost.
+    // Always writes endpoint 0x02, whatever the pipe; a time-out is recorded only. A refused
+    // write throws ConnectionLost when the table is gone; otherwise it clears the endpoint's halt
+    // and throws WriteFailed ("Write to device failed"), which a later write may overcome.
     void send(std::uint8_t pipe, const std::vector<std::uint8_t>& data) override;
     // Empty when the device has no serial-number string.
     std::string getSerialNumber() override;
@@ -71,6 +73,9 @@ private:
     // connected, or its path is no longer among the present devices.
     bool isGone(DWORD error) const;
     bool pathPresent() const;
+    // A refused write (error): ConnectionLost when the table is gone, else the halt of the
+    // bulk-out endpoint is cleared and WriteFailed thrown.
+    [[noreturn]] void failWrite(DWORD error);
     std::string narrowPath() const;
     void record(DWORD code, const std::string& text);
 

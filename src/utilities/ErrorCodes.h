@@ -23,6 +23,7 @@ constexpr std::int32_t StatusEmpty = 0x0A002004;
 constexpr std::int32_t OddHexDigits = 0x0A002005;
 constexpr std::int32_t CommunicationError = 0x0A002006;
 constexpr std::int32_t RawReadTooLong = 0x0A002007;
+constexpr std::int32_t WriteFailed = 0x0A002008;  // a write refused while the table is present
 constexpr std::int32_t DeviceBusy = 0x0A002010;
 constexpr std::int32_t InvalidCommand = 0x0A002011;
 constexpr std::int32_t UnknownAcknowledge = 0x0A002012;

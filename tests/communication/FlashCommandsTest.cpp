@@ -91,6 +91,23 @@ TEST_F(FlashCommands, WriteToRamSendsAddressSizeCodeAndData) {
     EXPECT_EQ(sent()[1].size(), 523u);
 }
 
+// A write the converter refuses while the table is present costs one try, not the command.
+TEST_F(FlashCommands, RefusedWriteIsSentAgainByTheNextTry) {
+    const Bytes data = pattern(128);
+    const std::string line = commandLine('9', "01001" + hexOf(data, 0, 128));
+    table->failNextBulk(1);
+    flash->writeToRam(data, 0x0100, 2);
+    EXPECT_EQ(sent(), std::vector<std::string>{line});
+
+    table->clearRecord();
+    table->failNextBulk(1);
+    const auto e = thrownBy([&] { flash->writeToRam(data, 0x0100, 1); });
+    EXPECT_EQ(e.code, ErrorCode::WriteFailed);
+    EXPECT_STREQ(e.what(), "Write to device failed");
+    EXPECT_EQ(e.where, "u9");
+    EXPECT_TRUE(sent().empty());
+}
+
 TEST_F(FlashCommands, UnlockSendsTheBlocksId) {
     const char* const ids[] = {"508214", "663097", "240815"};
     for (int block = 0; block < 3; ++block) flash->unlockBlock(block);

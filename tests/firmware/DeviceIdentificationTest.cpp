@@ -101,6 +101,13 @@ TEST_F(DeviceIdentification, VanishedTableIsDisconnectedWithTheCauseAsDetail) {
         << m.detail.toStdString();
 }
 
+TEST_F(DeviceIdentification, WritesRefusedByAPresentTableAreAWriteFailure) {
+    table->refuseWrites("a1", -1);
+    const Message m = failureOf(path);
+    EXPECT_EQ(m.title, "Write to OrbiZo3 failed");
+    EXPECT_TRUE(m.detail.endsWith("(0xa002008), a1")) << m.detail.toStdString();
+}
+
 TEST_F(DeviceIdentification, FailedVersionQueryCannotGetTheVersion) {
     // The connection's own version query passes; the identification's is refused.
     table->inject(Fault::deviceError("a1", 5, 2));

@@ -7,6 +7,7 @@
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
 #include "simulator/Fault.h"
+#include "utilities/ErrorCodes.h"
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZoException.h"
 
@@ -301,6 +302,21 @@ TEST_F(FirmwareDownload, TableThatRefusesTheLatencyTimerIsStillUpdated) {
     ASSERT_TRUE(updater.downloadFirmware());
     EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
     EXPECT_EQ(versionReadBack(), 0x0109);
+}
+
+TEST_F(FirmwareDownload, RefusedRamWriteIsTriedAgainAndFailsOnlyAsAWriteFailure) {
+    // Once: the RAM write's second try saves the update.
+    table->refuseWrites("u9", 1);
+    updater.setFirmwareData(embeddedFirmware());
+    ASSERT_TRUE(updater.downloadFirmware());
+    EXPECT_EQ(versionReadBack(), 0x0109);
+
+    // At every try: a write failure at its command and sector, not a disconnect.
+    table->refuseWrites("u9", -1);
+    const OrbiZoException e = refusal(embeddedFirmware());
+    EXPECT_EQ(e.code, Korvane::DeviceDriver::OrbiZo::ErrorCode::WriteFailed);
+    EXPECT_STREQ(e.what(), "Write to device failed");
+    EXPECT_EQ(e.where.rfind("u9", 0), 0u) << e.where;
 }
 
 TEST_F(FirmwareDownload, UnplugInTheMiddleOfASectorFailsOnceAndALaterUpdateRecovers) {

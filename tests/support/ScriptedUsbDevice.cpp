@@ -196,6 +196,16 @@ int ScriptedUsbDevice::pendingReads() const {
     return static_cast<int>(parked.size() + silent.size() + late.size());
 }
 
+std::vector<std::uint8_t> ScriptedUsbDevice::endpointResets() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return resets;
+}
+
+void ScriptedUsbDevice::endpointReset(std::uint8_t endpoint) {
+    std::lock_guard<std::mutex> lock(mutex);
+    resets.push_back(endpoint);
+}
+
 int ScriptedUsbDevice::cancelledReads() const {
     std::lock_guard<std::mutex> lock(mutex);
     return cancelled;
@@ -220,6 +230,7 @@ void ScriptedUsbDevice::clearRecord() {
     std::lock_guard<std::mutex> lock(mutex);
     outs.clear();
     controls.clear();
+    resets.clear();
     reads = 0;
 }
 

@@ -123,6 +123,8 @@ public:
     int pendingReads() const;       // reads waiting for an answer now
     int cancelledReads() const;     // reads dropped by cancelIn
     int serialNumberReads() const;  // requests of string descriptor 3
+    // The endpoints whose halt the host cleared, in order.
+    std::vector<std::uint8_t> endpointResets() const;
     int sessionsOpened() const;
     int sessionsClosed() const;
     // Forgets the OUT transfers, control requests and reads recorded so far.
@@ -141,6 +143,7 @@ public:
     Platform::UsbError bulkOut(std::uint8_t endpoint, const Bytes& data) override;
     void bulkIn(std::uint8_t endpoint, std::uint32_t maxLength, InReply reply) override;
     void cancelIn(std::uint8_t endpoint) override;
+    void endpointReset(std::uint8_t endpoint) override;
     Platform::UsbError inTransferFault(std::uint8_t endpoint) override;
     void sessionOpened() override;
     void sessionClosed() override;
@@ -193,6 +196,7 @@ private:
     std::vector<std::string> mismatches;
     int reads = 0;
     int cancelled = 0;
+    std::vector<std::uint8_t> resets;
     int serialReads = 0;
     int opened = 0;
     int closed = 0;

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "ScriptedTableFixture.h"
-#include "platform/win32/HandleTable.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "platform/win32/HandleTable.h"
 #include "usb/USBDevice_WinUSB.h"
 #include "utilities/ErrorCodes.h"
 #include "utilities/OrbiZoException.h"
@@ -232,15 +232,26 @@ TEST_F(USBDeviceWinUSBTest, TransfersOfAnUnpluggedTableReportTheConnectionLost) 
     }
 }
 
-TEST_F(USBDeviceWinUSBTest, SendTheDeviceRefusesReportsTheConnectionLost) {
+// A stalled or aborted write on a table still present is a write failure, not a disconnect:
+// the endpoint's halt is cleared and the next write goes through.
+TEST_F(USBDeviceWinUSBTest, WriteTheDeviceRefusesFailsAndLeavesTheEndpointReady) {
     USBDevice_WinUSB usb(path);
     usb.open();
-    device->failNextBulk(1);
-    try {
-        usb.send(2, bytes("x"));
-        FAIL() << "a refused write passed";
-    } catch (const OrbiZoException& e) {
-        EXPECT_EQ(ErrorCode::ConnectionLost, e.code);
+    // ERROR_GEN_FAILURE (a stall), ERROR_OPERATION_ABORTED
+    for (Korvane::Platform::UsbError error : {31u, 995u}) {
+        SCOPED_TRACE(error);
+        device->clearRecord();
+        device->failNextBulk(1, error);
+        try {
+            usb.send(2, bytes("x"));
+            ADD_FAILURE() << "a refused write passed";
+        } catch (const OrbiZoException& e) {
+            EXPECT_EQ(ErrorCode::WriteFailed, e.code);
+            EXPECT_STREQ("Write to device failed", e.what());
+        }
+        EXPECT_EQ(std::vector<std::uint8_t>{0x02}, device->endpointResets());
+        usb.send(2, bytes("y"));
+        EXPECT_EQ(std::vector<Bytes>{bytes("y")}, device->outTransfers());
     }
 }
 

@@ -176,7 +176,8 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
             holdsNew && !gone ? Outcome::Verdict::FalseFailure : Outcome::Verdict::Failure;
         outcome.timeToReport = std::chrono::duration_cast<std::chrono::milliseconds>(
             first.reportedAt - lastSent(*table, start));
-        outcome.disconnectMisreported = scenario.tableLeaves && gone && !first.disconnect;
+        outcome.disconnectMisreported = (scenario.tableLeaves && gone && !first.disconnect) ||
+                                        (scenario.tableStays && first.disconnect);
     }
 
     // The second update: no faults, the table plugged in (again).

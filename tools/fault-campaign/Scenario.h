@@ -23,11 +23,15 @@ struct Scenario {
     // The table leaves the bus during the update (unplug, power loss): a failure must be
     // reported as a disconnect.
     bool tableLeaves = false;
+    // The table stays plugged in while its converter refuses writes: a failure must not be
+    // reported as a disconnect.
+    bool tableStays = false;
 };
 
 // The whole campaign: every answer fault x every command of the update x first, middle and
 // last programmed sector, unplugs spread over the update, power loss in every programmed
-// sector, a silent table, a streaming table and link glitches.
+// sector, a silent table, a streaming table, link glitches and a converter that refuses
+// writes, refuses or ignores the latency timer or stalls its control requests.
 std::vector<Scenario> allScenarios();
 
 }  // namespace Tools

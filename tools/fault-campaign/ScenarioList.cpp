@@ -1,5 +1,6 @@
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Scenario.h"
@@ -156,6 +157,48 @@ void addLinkTroubles(std::vector<Scenario>& list) {
     }
 }
 
+void addConverterTroubles(std::vector<Scenario>& list) {
+    auto refused = [&list](const std::string& name, const std::string& code, int times,
+                           int sector) {
+        Scenario s;
+        s.kind = "refused write";
+        s.name = "refused write " + name;
+        s.tableStays = true;
+        auto refuse = [code, times](SimulatedTable& table) { table.refuseWrites(code, times); };
+        if (sector < 0) {
+            s.arm = refuse;
+        } else {
+            s.sector = sector;
+            s.atSector = refuse;
+        }
+        list.push_back(s);
+    };
+    refused("a1 at connect", "a1", 1, -1);
+    refused("r into the bootloader", "r", 1, -1);
+    refused("uA unlock", "uA", 1, -1);
+    for (int sector : kPositions) {
+        const std::string where = " sector " + std::to_string(sector);
+        refused("u9" + where, "u9", 1, sector);
+        refused("u9" + where + " (both tries)", "u9", 2, sector);
+        refused("u1" + where, "u1", 1, sector);
+    }
+    refused("always from connect", "", -1, -1);
+    refused("always from sector 8", "", -1, kMiddleSector);
+
+    const std::pair<const char*, void (SimulatedTable::*)(bool)> converters[] = {
+        {"latency timer refused", &SimulatedTable::refuseLatencyTimer},
+        {"latency timer ignored", &SimulatedTable::ignoreLatencyTimer},
+        {"control requests stall", &SimulatedTable::stallControlRequests},
+    };
+    for (const auto& [name, set] : converters) {
+        Scenario s;
+        s.kind = name;
+        s.name = name;
+        s.arm = [set = set](SimulatedTable& table) { (table.*set)(true); };
+        list.push_back(s);
+    }
+}
+
 }  // namespace
 
 std::vector<Scenario> allScenarios() {
@@ -163,6 +206,7 @@ std::vector<Scenario> allScenarios() {
     addAnswerFaults(list);
     addDepartures(list);
     addLinkTroubles(list);
+    addConverterTroubles(list);
     return list;
 }
 

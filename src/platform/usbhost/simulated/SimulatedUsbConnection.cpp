@@ -181,7 +181,9 @@ UsbError SimulatedUsbConnection::cancelEndpoint(std::uint8_t endpoint) {
 
 UsbError SimulatedUsbConnection::resetEndpoint(std::uint8_t endpoint) {
     if (!device->hasEndpoint(endpoint)) return ERROR_INVALID_PARAMETER;
-    return isUnplugged() ? ERROR_DEVICE_NOT_CONNECTED : ERROR_SUCCESS;
+    if (isUnplugged()) return ERROR_DEVICE_NOT_CONNECTED;
+    device->endpointReset(endpoint);
+    return ERROR_SUCCESS;
 }
 
 void SimulatedUsbConnection::unplug() {

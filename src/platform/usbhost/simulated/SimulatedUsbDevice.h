@@ -54,6 +54,9 @@ public:
     // The host cancelled what it had pending on the endpoint; the device may drop its replies.
     virtual void cancelIn(std::uint8_t endpoint) = 0;
 
+    // The host cleared the endpoint's halt (a present device only).
+    virtual void endpointReset(std::uint8_t /*endpoint*/) {}
+
     // Asked before each IN transfer is handed to bulkIn: a Win32 error code other than
     // ERROR_SUCCESS (0) fails that transfer at once with this error and no data, and bulkIn is
     // not called. For fault injection; the default never fails.
