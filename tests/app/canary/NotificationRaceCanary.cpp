@@ -10,6 +10,8 @@
 #include <QString>
 
 #include "app/OrbiZo3Notifier.h"
+#include "platform/usbhost/UsbPortRegistration.h"
+#include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/SimulatedTable.h"
 
 namespace {
@@ -34,9 +36,11 @@ public slots:
 
 }  // namespace
 
-// Runs on the simulated bus (ORBIZO3_SIMULATOR=0 in the test's environment). A CTest time-out
+// Runs on the simulated bus, registered before the notifier starts watching. A CTest time-out
 // ends it should the arrival never come.
 int main() {
+    Korvane::Platform::UsbPortRegistration::install(Korvane::Platform::SimulatedUsbBus::instance(),
+                                                    "");
     Receiver receiver;
     OrbiZo3Notifier notifier;
     QObject::connect(&notifier, SIGNAL(OrbiZo3Arrival(QString)), &receiver,
