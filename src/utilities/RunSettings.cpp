@@ -38,7 +38,7 @@ RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment)
     if (environment.contains(kSimulatorVariable))
         settings.useSimulatedTables(simulatedTableCount(environment.value(kSimulatorVariable)));
     settings.trace = environment.value(kTraceVariable);
-    settings.timing = environment.value(kTimingVariable) == "1";
+    settings.setSimulatorTiming(environment.value(kTimingVariable) == "1");
     settings.history = environment.value(kHistoryVariable);
     if (settings.history.isEmpty()) settings.history = defaultHistoryFile(environment);
     return settings;
@@ -47,11 +47,35 @@ RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment)
 void RunSettings::useRealUsb() {
     host = UsbHostChoice::Real;
     tables = 0;
+    fitClockToHost();
 }
 
 void RunSettings::useSimulatedTables(unsigned count) {
     host = UsbHostChoice::Simulated;
     tables = count;
+    fitClockToHost();
+}
+
+void RunSettings::setSimulatorTiming(bool on) {
+    timing = on;
+    fitClockToHost();
+}
+
+std::shared_ptr<VirtualClock> RunSettings::virtualClock() const {
+    return std::dynamic_pointer_cast<VirtualClock>(timeSource);
+}
+
+void RunSettings::setClock(std::shared_ptr<MonotonicClock> clock) {
+    timeSource = clock ? std::move(clock) : MonotonicClock::steady();
+}
+
+void RunSettings::fitClockToHost() {
+    const bool tablesKeepNoTime = simulated() && !timing;
+    if (tablesKeepNoTime == (virtualClock() != nullptr)) return;
+    if (tablesKeepNoTime)
+        timeSource = std::make_shared<VirtualClock>();
+    else
+        timeSource = MonotonicClock::steady();
 }
 
 QStringList RunSettings::toArguments() const {
@@ -72,7 +96,8 @@ QStringList RunSettings::toArguments() const {
 
 bool RunSettings::operator==(const RunSettings& other) const {
     return host == other.host && tables == other.tables && latencyTimer == other.latencyTimer &&
-           trace == other.trace && timing == other.timing && history == other.history;
+           trace == other.trace && timing == other.timing && history == other.history &&
+           (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
 }
 
 }  // namespace Utilities

@@ -4,19 +4,24 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
+
+#include "utilities/MonotonicClock.h"
+#include "utilities/VirtualClock.h"
 
 namespace Korvane {
 namespace Utilities {
 
 // What one run of a program is told from outside: which USB host it talks to, the serial
-// converter's latency timer, the USB trace file, the simulated table's timing model and the
-// service history file. Each program's main builds it once, from the environment
-// (fromEnvironment) and, in orbizo3-cli, from the options on top of that, and hands it down to
-// the objects that use it: by constructor argument or by parameter, whose default is this
-// class's default value (real USB, 2 ms latency timer, no trace, no timing model, no history).
-// Nothing below main reads the environment.
+// converter's latency timer, the USB trace file, the simulated table's timing model, the
+// service history file and the clock that answer time-outs are measured on. Each program's main
+// builds it once, from the environment (fromEnvironment) and, in orbizo3-cli, from the options on
+// top of that, and hands it down to the objects that use it: by constructor argument or by
+// parameter, whose default is this class's default value (real USB, 2 ms latency timer, no trace,
+// no timing model, no history, the steady clock). Nothing below main reads the environment.
 //
-// A plain value: copy it freely; it holds no resources and no thread affinity.
+// A plain value: copy it freely; it holds no resources and no thread affinity. Copies share
+// the clock.
 class RunSettings {
 public:
     enum class UsbHostChoice { Real, Simulated };
@@ -61,25 +66,37 @@ public:
 
     // Simulated tables take as long as real ones (UART, latency timer, erase and copy times).
     bool simulatorTiming() const { return timing; }
-    void setSimulatorTiming(bool on) { timing = on; }
+    void setSimulatorTiming(bool on);
 
     // Empty: no history is kept.
     QString historyFile() const { return history; }
     void setHistoryFile(const QString& path) { history = path; }
 
-    // Room for the clock that time-outs will read (a monotonic clock by default, a virtual one
-    // that the simulated table drives): it joins these settings and is handed down with them.
+    // The clock answer time-outs are measured on; never null.
+    std::shared_ptr<MonotonicClock> clock() const { return timeSource; }
+    // The virtual clock the simulated tables are to move on, or null when time-outs read the
+    // steady clock.
+    std::shared_ptr<VirtualClock> virtualClock() const;
+    // The clock follows the host: simulated tables without their timing model answer every
+    // read at once, so such a run gets a virtual clock for them to move on (kept while the run
+    // stays so); any other run reads the steady clock. Choosing the host or the timing model
+    // fits the clock again; setClock overrides until then (null: the steady clock).
+    void setClock(std::shared_ptr<MonotonicClock> clock);
 
+    // Clocks compare by kind (steady or virtual): options and the environment cannot name one.
     bool operator==(const RunSettings& other) const;
     bool operator!=(const RunSettings& other) const { return !(*this == other); }
 
 private:
+    void fitClockToHost();
+
     UsbHostChoice host = UsbHostChoice::Real;
     unsigned tables = 0;
     std::uint8_t latencyTimer = kDefaultLatencyTimerMs;
     QString trace;
     bool timing = false;
     QString history;
+    std::shared_ptr<MonotonicClock> timeSource = MonotonicClock::steady();
 };
 
 }  // namespace Utilities

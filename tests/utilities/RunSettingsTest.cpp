@@ -66,4 +66,38 @@ TEST(RunSettings, TraceTimingAndHistoryFromTheEnvironment) {
     }
 }
 
+// Simulated tables without their timing model answer at once: their runs measure time-outs on a
+// virtual clock that the tables move; every other run on the steady clock.
+TEST(RunSettings, TheClockFollowsTheHost) {
+    struct Case {
+        std::initializer_list<std::pair<const char*, const char*>> vars;
+        bool virtualClock;
+    } cases[] = {
+        {{}, false},
+        {{{"ORBIZO3_SIMULATOR", "1"}}, true},
+        {{{"ORBIZO3_SIMULATOR", "1"}, {"ORBIZO3_SIMULATOR_TIMING", "1"}}, false},
+        {{{"ORBIZO3_SIMULATOR_TIMING", "1"}}, false},
+    };
+    for (const Case& c : cases) {
+        const RunSettings settings = RunSettings::fromEnvironment(environmentOf(c.vars));
+        EXPECT_EQ(settings.virtualClock() != nullptr, c.virtualClock);
+        EXPECT_EQ(settings.clock() == Korvane::Utilities::MonotonicClock::steady(),
+                  !c.virtualClock);
+    }
+
+    RunSettings simulated;
+    simulated.useSimulatedTables(1);
+    const auto clock = simulated.virtualClock();
+    ASSERT_NE(clock, nullptr);
+    const RunSettings copy = simulated;
+    EXPECT_EQ(copy.clock(), clock);  // copies share it
+    simulated.useSimulatedTables(3);
+    EXPECT_EQ(simulated.clock(), clock);  // kept while the run stays simulated without timing
+    simulated.setSimulatorTiming(true);
+    EXPECT_EQ(simulated.virtualClock(), nullptr);
+    simulated.setSimulatorTiming(false);
+    simulated.useRealUsb();
+    EXPECT_EQ(simulated.virtualClock(), nullptr);
+}
+
 }  // namespace
