@@ -37,9 +37,10 @@ Series toSeries(const std::vector<std::int32_t>& values) {
 
 }  // namespace
 
-OrbiTableComManager::OrbiTableComManager(const std::string& devicePath, std::uint8_t latencyTimerMs)
+OrbiTableComManager::OrbiTableComManager(const std::string& devicePath, std::uint8_t latencyTimerMs,
+                                         std::shared_ptr<Korvane::Utilities::MonotonicClock> clock)
     : devicePath(devicePath), properties(boost::make_shared<Properties>("OrbiTableComManager")) {
-    link = boost::make_shared<USB::SerialUSB>();
+    link = boost::make_shared<USB::SerialUSB>(std::move(clock));
     link->open(devicePath);
     link->purgeInput();
     link->configure(latencyTimerMs);
@@ -75,6 +76,10 @@ std::string OrbiTableComManager::serialNumber() {
     return link->getSerialNumber();
 }
 
+std::uint8_t OrbiTableComManager::latencyTimerMs() const {
+    return link->latencyTimerMs();
+}
+
 void OrbiTableComManager::registerVersionProperties(std::uint32_t value1, std::uint32_t value2,
                                                     std::uint32_t value3) {
     properties->set(kVersionValue1Key, boost::make_shared<Property<Number>>(value1, true));
@@ -108,10 +113,12 @@ void OrbiTableComManager::registerExtendedProperties() {
     using WordProperty = DynamicProperty<Word>;
     using FlagProperty = DynamicProperty<bool>;
     const bool caching = true;
-    properties->set(kWordY4Key, boost::make_shared<WordProperty>([this] { return info->readWordY4(); },
-                                                              WordProperty::Setter(), caching));
-    properties->set(kWordY5Key, boost::make_shared<WordProperty>([this] { return info->readWordY5(); },
-                                                              WordProperty::Setter(), caching));
+    properties->set(kWordY4Key,
+                    boost::make_shared<WordProperty>([this] { return info->readWordY4(); },
+                                                     WordProperty::Setter(), caching));
+    properties->set(kWordY5Key,
+                    boost::make_shared<WordProperty>([this] { return info->readWordY5(); },
+                                                     WordProperty::Setter(), caching));
     properties->set(kTriggerC3Key,
                     boost::make_shared<FlagProperty>(FlagProperty::Getter(),
                                                      [this](const bool&) { misc->triggerC3(); }));
@@ -120,11 +127,11 @@ void OrbiTableComManager::registerExtendedProperties() {
     properties->set(kValueC4Key,
                     boost::make_shared<WordProperty>([this] { return misc->readValueC4(); }));
     properties->set(kValueC6Key, boost::make_shared<WordProperty>(
-                                 [this] { return misc->readValueC6(); },
-                                 [this](const Word& value) { misc->writeValueC5(value); }));
+                                     [this] { return misc->readValueC6(); },
+                                     [this](const Word& value) { misc->writeValueC5(value); }));
     properties->set(kBufferSizeKey, boost::make_shared<WordProperty>(
-                                 [this] { return info->readBufferSize(); },
-                                 [this](const Word& size) { info->setBufferSize(size); }));
+                                        [this] { return info->readBufferSize(); },
+                                        [this](const Word& size) { info->setBufferSize(size); }));
     properties->set(kBufferExtraKey, boost::make_shared<Property<Word>>(Word{0}));
     properties->set(kBufferListAKey, boost::make_shared<Property<Series>>(Series()));
     properties->set(kBufferListBKey, boost::make_shared<Property<Series>>(Series()));

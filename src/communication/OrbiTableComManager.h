@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include "usb/ConverterLatency.h"
+#include "utilities/MonotonicClock.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -39,10 +41,13 @@ class OrbiTableComMotors;
 class OrbiTableComManager : private boost::noncopyable {
 public:
     // Opens the link (open, purge input, configure with the converter's latency timer in ms,
-    // or USB::kKeepConverterLatencyTimer), creates the groups and reads the version.
-    // Every failure leaves by its exception; nothing created so far survives.
+    // or USB::kKeepConverterLatencyTimer), creates the groups and reads the version. Answer
+    // time-outs are measured on `clock`. Every failure leaves by its exception; nothing
+    // created so far survives.
     explicit OrbiTableComManager(const std::string& devicePath,
-                                 std::uint8_t latencyTimerMs = USB::kDefaultLatencyTimerMs);
+                                 std::uint8_t latencyTimerMs = USB::kDefaultLatencyTimerMs,
+                                 std::shared_ptr<Korvane::Utilities::MonotonicClock> clock =
+                                     Korvane::Utilities::MonotonicClock::steady());
     ~OrbiTableComManager();
 
     boost::shared_ptr<OrbiTableComInfo> infoGroup() const { return info; }
@@ -53,6 +58,8 @@ public:
     }
     // The USB serial number, asked from the device on every call.
     std::string serialNumber();
+    // The converter's latency timer in effect, in ms, as the link read it back at connecting.
+    std::uint8_t latencyTimerMs() const;
 
     // Keys whose meaning the system uses itself.
     static constexpr const char* kDevicePathKey = "44401";

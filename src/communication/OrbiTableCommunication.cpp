@@ -130,17 +130,17 @@ void OrbiTableCommunication::transact(OrbiTableComCommand& command) {
 }
 
 void OrbiTableCommunication::receiveAnswer(OrbiTableComCommand& command) {
-    using Clock = std::chrono::steady_clock;
+    // Attempts are timed on the clock the link measures its time-outs on.
+    const Korvane::Utilities::MonotonicClock& clock = link->clock();
     TimeoutRestorer restorer(command);
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        const Clock::time_point start = Clock::now();
+        const auto start = clock.now();
         try {
             readAnswerLine(command);
             return;
         } catch (const OrbiZoException& e) {
             if (tableGone(e)) throw;
-            const auto micros =
-                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+            const auto micros = clock.now() - start;
             const auto elapsed = static_cast<std::uint32_t>(micros.count() / 1000);
             command.answerTimeout =
                 shortenedTimeout(command.answerTimeout, restorer.savedAnswer(), elapsed);

@@ -28,7 +28,7 @@ static_assert(RunSettings::kDefaultLatencyTimerMs ==
               "the settings speak of the latency timer as the USB layer does");
 
 DeviceConnection::DeviceConnection(const QString& devicePath, const RunSettings& settings)
-    : devicePath(devicePath), latencyTimerMs(settings.latencyTimerMs()) {}
+    : devicePath(devicePath), latencyTimerMs(settings.latencyTimerMs()), clock(settings.clock()) {}
 
 DeviceConnection::~DeviceConnection() {
     // The manager is shared by both handles: the device closes when the last one lets go.
@@ -52,8 +52,8 @@ void DeviceConnection::connect() {
         throw MessageException(QObject::tr("No OrbiZo3 connected"),
                                QObject::tr("Connect an OrbiZo3 instrument."));
     try {
-        auto newManager =
-            boost::make_shared<OrbiTableComManager>(devicePath.toStdString(), latencyTimerMs);
+        auto newManager = boost::make_shared<OrbiTableComManager>(devicePath.toStdString(),
+                                                                  latencyTimerMs, clock);
         auto newFlashDataHandle = boost::make_shared<OrbiTableFlashDataHandle>(newManager);
         auto newFirmwareHandle = boost::make_shared<OrbiZo3FirmwareHandle>(newManager);
         managerPart = std::move(newManager);

@@ -33,7 +33,7 @@ public:
     using FirmwareHandlePtr = boost::shared_ptr<OrbiZo3FirmwareHandle>;
 
     // Nothing is opened yet; the path may be empty. The settings give the converter latency
-    // timer that connecting sets.
+    // timer that connecting sets and the clock answer time-outs are measured on.
     explicit DeviceConnection(
         const QString& devicePath,
         const Korvane::Utilities::RunSettings& settings = Korvane::Utilities::RunSettings());
@@ -50,6 +50,7 @@ private:
 
     QString devicePath;
     std::uint8_t latencyTimerMs;
+    std::shared_ptr<Korvane::Utilities::MonotonicClock> clock;
     ManagerPtr managerPart;
     FlashDataHandlePtr flashDataHandle;
     FirmwareHandlePtr firmwareHandlePart;

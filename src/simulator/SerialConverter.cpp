@@ -9,12 +9,14 @@ namespace Simulator {
 namespace {
 
 constexpr std::uint8_t kVendorOut = 0x40;
+constexpr std::uint8_t kVendorIn = 0xC0;
 constexpr std::uint8_t kRequestReset = 0;
 constexpr std::uint8_t kRequestModem = 1;
 constexpr std::uint8_t kRequestFlow = 2;
 constexpr std::uint8_t kRequestDivisor = 3;
 constexpr std::uint8_t kRequestFormat = 4;
 constexpr std::uint8_t kRequestLatencyTimer = 9;
+constexpr std::uint8_t kRequestReadLatencyTimer = 10;
 constexpr std::uint16_t kMaxLatencyTimerMs = 255;
 constexpr std::uint8_t kStatus0 = 0x01;
 constexpr std::uint8_t kStatus1 = 0x60;
@@ -36,8 +38,16 @@ void SerialConverter::clearFaults() {
     controlStalled = false;
 }
 
-bool SerialConverter::control(const Platform::UsbSetupPacket& setup) {
-    if (setup.requestType != kVendorOut || controlStalled) return false;
+bool SerialConverter::control(const Platform::UsbSetupPacket& setup,
+                              std::vector<std::uint8_t>& data, const TimingModel& timing) {
+    if (controlStalled) return false;
+    if (setup.requestType == kVendorIn && setup.request == kRequestReadLatencyTimer) {
+        const auto milliseconds =
+            std::chrono::duration_cast<std::chrono::milliseconds>(latency(timing)).count();
+        data.assign(1, static_cast<std::uint8_t>(std::min<long long>(milliseconds, 255)));
+        return true;
+    }
+    if (setup.requestType != kVendorOut) return false;
     switch (setup.request) {
         case kRequestReset:
             if (setup.value > 2) return false;

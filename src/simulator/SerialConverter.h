@@ -4,7 +4,8 @@
 // RX, purge TX by value 0, 1, 2; request 3: baud divisor; request 4: data format); only with
 // divisor 0x34 and format 0x0008 (8N1) does the table understand the host, before that the
 // host's bytes are lost. Request 9 sets the latency timer (value: 1-255 ms; other values
-// stall); until then the timing model's latency applies (16 ms). The table's output waits in a
+// stall); until then the timing model's latency applies (16 ms). Request 10 (device to host)
+// answers the latency timer in one byte. The table's output waits in a
 // queue and leaves on bulk-in in packets of at most 64 bytes, each led by two status bytes
 // (0x01 0x60: bit 0 of the first set).
 //
@@ -33,8 +34,10 @@ public:
     // Unconfigured, latency timer back at the model's, nothing queued (power-on, and every
     // open of the device).
     void reset();
-    // A control request addressed to the converter; false stalls it.
-    bool control(const Platform::UsbSetupPacket& setup);
+    // A control request addressed to the converter; false stalls it. `data` receives the
+    // data stage of a device-to-host request.
+    bool control(const Platform::UsbSetupPacket& setup, std::vector<std::uint8_t>& data,
+                 const TimingModel& timing);
     bool configured() const;
     // Time of one byte on the serial line; 0 while the timing model is off.
     std::chrono::microseconds byteTime(const TimingModel& timing) const;

@@ -208,6 +208,11 @@ TimingModel SimulatedTable::timing() const {
     return model;
 }
 
+void SimulatedTable::driveClock(std::shared_ptr<Utilities::VirtualClock> clock) {
+    std::lock_guard<std::mutex> lock(mutex);
+    drivenClock = std::move(clock);
+}
+
 void SimulatedTable::setBootBreakWindow(std::chrono::milliseconds window) {
     std::lock_guard<std::mutex> lock(mutex);
     interpreter.setBootBreakWindow(window);
@@ -244,7 +249,7 @@ bool SimulatedTable::controlRequest(const Platform::UsbSetupPacket& setup,
                                     std::vector<std::uint8_t>& data) {
     std::lock_guard<std::mutex> lock(mutex);
     data.clear();
-    return powered && converter.control(setup);
+    return powered && converter.control(setup, data, model);
 }
 
 bool SimulatedTable::hasEndpoint(std::uint8_t endpoint) const {
@@ -392,6 +397,8 @@ bool SimulatedTable::takeDueRead(Clock::time_point now, PendingRead& read,
     read = std::move(reads.front());
     reads.pop_front();
     bytes = converter.takePackets(now, read.maxLength);
+    // Before the reply goes out, so that the host reads the clock already moved on.
+    if (drivenClock && !model.enabled) drivenClock->advance(converter.latency(model));
     return true;
 }
 

@@ -35,6 +35,7 @@
 #include "simulator/SerialConverter.h"
 #include "simulator/TimingModel.h"
 #include "simulator/WireTranscript.h"
+#include "utilities/VirtualClock.h"
 
 namespace Korvane {
 namespace Simulator {
@@ -104,6 +105,11 @@ public:
     TimingModel timing() const;
     // After a reset into the application, boot break (o0) is taken for this long. Default 1 s.
     void setBootBreakWindow(std::chrono::milliseconds window);
+    // While the timing model is off, every bulk-in read answered moves `clock` on by one
+    // latency period of the converter, as long as a real one holds a short packet. So the
+    // host's time-outs, measured on that clock, run their full length without real waiting
+    // (a silent table answers every read at once). Null: no clock is moved.
+    void driveClock(std::shared_ptr<Utilities::VirtualClock> clock);
 
     // --- Wire transcript ---
     std::vector<WireRecord> transcript() const { return wire.records(); }
@@ -173,6 +179,7 @@ private:
     PowerLoss powerLoss;
     std::string lineBuffer;
     Clock::time_point lineFreeAt;
+    std::shared_ptr<Utilities::VirtualClock> drivenClock;
     std::thread worker;
 };
 

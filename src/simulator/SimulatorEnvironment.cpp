@@ -38,6 +38,7 @@ std::vector<std::shared_ptr<SimulatedTable>> SimulatorEnvironment::plugTables(
         for (unsigned i = 1; i <= settings.simulatedTables(); ++i) {
             tables.push_back(SimulatedTable::create(serialNumber(i)));
             if (settings.simulatorTiming()) tables.back()->enableTiming(true);
+            tables.back()->driveClock(settings.virtualClock());
             tables.back()->plug();
         }
     }

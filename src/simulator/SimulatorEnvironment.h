@@ -4,7 +4,8 @@
 // the USB host they choose (the simulated bus or libusb) and the trace file with the Win32 port,
 // and plugs the simulated tables they ask for on SimulatedUsbBus::instance(). Their serial
 // numbers are OZ3S000001, OZ3S000002, ... so that every run sees the same tables; with the
-// simulated timing mode they take as long as real tables.
+// simulated timing mode they take as long as real tables, without it they move the settings'
+// virtual clock (RunSettings::virtualClock) as they answer.
 
 #include <memory>
 #include <string>

@@ -25,6 +25,10 @@ constexpr std::uint8_t kStatusDataBit = 0x01;
 constexpr std::int32_t kPurgeAttempts = 10;
 constexpr std::int32_t kMinimumReadAttempts = 5;
 constexpr std::uint8_t kLatencyTimerRequest = 9;
+constexpr std::uint8_t kLatencyTimerReadRequest = 10;
+// A converter answers a read with nothing to send when its latency timer runs out, 1 ms at the
+// shortest: a time-out of t ms holds no more than t such reads, whatever the clock says.
+constexpr std::uint32_t kFastestLatencyMs = 1;
 constexpr int kLogWarning = 2;
 constexpr int kDiscardReads = 64;
 
@@ -45,13 +49,14 @@ constexpr ConverterRequest kConfigureRequests[] = {
 
 constexpr std::uint32_t SerialUSB::kReceiveBufferSize;
 
-SerialUSB::SerialUSB()
+SerialUSB::SerialUSB(std::shared_ptr<Korvane::Utilities::MonotonicClock> clock)
     : Loggable("OrbiZo3.USB.Serial"),
       isOpen(false),
       receiveBuffer(kReceiveBufferSize, 0),
       available(0),
       readPosition(0),
-      millisecondsPerAttempt(kConverterLatencyTimerMs) {}
+      timeSource(clock ? std::move(clock) : Korvane::Utilities::MonotonicClock::steady()),
+      latencyInEffect(kConverterLatencyTimerMs) {}
 
 SerialUSB::~SerialUSB() {
     close();
@@ -63,7 +68,7 @@ void SerialUSB::open(const std::string& path) {
     device = boost::make_shared<USBDevice_WinUSB>(path);
     device->open();
     isOpen = true;
-    millisecondsPerAttempt = kConverterLatencyTimerMs;
+    latencyInEffect = kConverterLatencyTimerMs;
 }
 
 void SerialUSB::close() {
@@ -108,28 +113,51 @@ void SerialUSB::configure(std::uint8_t latencyTimerMs) {
         std::vector<std::uint8_t> noData;
         device->controlTransfer(step.request, step.value, 0, false, noData);
     }
-    millisecondsPerAttempt = kConverterLatencyTimerMs;
+    latencyInEffect = kConverterLatencyTimerMs;
     if (latencyTimerMs == kKeepConverterLatencyTimer) return;
-    // Only a shorter wait for each answer hangs on this request; without it the converter
-    // works as before at its own value.
-    try {
-        std::vector<std::uint8_t> noData;
-        device->controlTransfer(kLatencyTimerRequest, latencyTimerMs, 0, false, noData);
-        millisecondsPerAttempt = latencyTimerMs;
-    } catch (const OrbiZoException& e) {
-        log(kLogWarning,
-            std::string("latency timer not set, the converter keeps its own: ") + e.what());
+    std::vector<std::uint8_t> noData;
+    device->controlTransfer(kLatencyTimerRequest, latencyTimerMs, 0, false, noData);
+    readBackLatencyTimer();
+    if (latencyInEffect != latencyTimerMs) {
+        log(kLogWarning, "the converter keeps a latency timer of " +
+                             std::to_string(latencyInEffect) + " ms instead of " +
+                             std::to_string(latencyTimerMs) + " ms");
     }
 }
 
+// Only shorter waits for answers hang on the latency timer; whatever the converter says, or
+// fails to say, the link goes on at the value it takes as in effect.
+void SerialUSB::readBackLatencyTimer() {
+    std::vector<std::uint8_t> value(1, 0);
+    try {
+        device->controlTransfer(kLatencyTimerReadRequest, 0, 0, true, value);
+    } catch (const OrbiZoException& e) {
+        log(kLogWarning, std::string("latency timer not read back: ") + e.what());
+        return;
+    }
+    if (value.size() == 1 && value[0] != 0) latencyInEffect = value[0];
+}
+
 std::string SerialUSB::read(std::uint32_t count, std::uint32_t timeoutMs) {
+    using Duration = Korvane::Utilities::MonotonicClock::Duration;
     requireOpen();
     std::string result(count, '\0');
     std::uint32_t got = 0;
     std::uint32_t remaining = count;
-    // One attempt per latency period of time-out, rounded to the nearest, at least 5.
-    std::int32_t attempts = static_cast<std::int32_t>(std::max<std::uint32_t>(
-        (timeoutMs + millisecondsPerAttempt / 2) / millisecondsPerAttempt, kMinimumReadAttempts));
+    // Only the time of reads without data is spent, so a trickle of data never times out.
+    const Duration budget = std::chrono::milliseconds(timeoutMs);
+    const std::uint64_t maxEmptyReads = timeoutMs / kFastestLatencyMs + kMinimumReadAttempts;
+    Duration spentTime(0);
+    std::uint64_t emptyReads = 0;
+    bool spent = false;
+    const SpendOne spendOne = [&](Duration took) {
+        spentTime += took;
+        ++emptyReads;
+        spent =
+            emptyReads >= maxEmptyReads ||
+            (emptyReads >= static_cast<std::uint64_t>(kMinimumReadAttempts) && spentTime >= budget);
+        return spent;
+    };
 
     for (;;) {
         if (available > 0) {
@@ -141,8 +169,12 @@ std::string SerialUSB::read(std::uint32_t count, std::uint32_t timeoutMs) {
             remaining -= k;
         }
         if (remaining == 0) break;
-        receivePackets(attempts, true);
-        if (attempts <= 0) break;
+        readPosition = 0;
+        available = 0;
+        std::uint32_t size = 0;
+        receiveUntil(spendOne, size);
+        stripStatusBytes(size);
+        if (spent) break;
     }
     result.resize(got);
     return result;
@@ -166,25 +198,29 @@ void SerialUSB::receivePackets(std::int32_t& attempts, bool tolerateTimeout) {
         throw OrbiZoException(ErrorCode::ConnectionNotEstablished,
                               "Connection to device not established");
     }
-
     std::uint32_t size = 0;
     bool data = false;
-    while (attempts > 0) {
-        size = kReceiveBufferSize;
-        device->receive(kBulkInPipe, receiveBuffer, size);
-        size = std::min(size, kReceiveBufferSize);
-        if (size > kStatusBytes && (receiveBuffer[0] & kStatusDataBit) != 0) {
-            data = true;
-            break;
-        }
-        --attempts;
-        // The last attempt's bytes count even when the status bit says otherwise.
-        if (attempts <= 0 && size > kStatusBytes) data = true;
+    if (attempts > 0) {
+        data = receiveUntil(
+            [&attempts](Korvane::Utilities::MonotonicClock::Duration) { return --attempts <= 0; },
+            size);
     }
     if (!data && !tolerateTimeout) {
         throw OrbiZoException(ErrorCode::ReadTimeout, "Timeout during read");
     }
     stripStatusBytes(size);
+}
+
+bool SerialUSB::receiveUntil(const SpendOne& spendOne, std::uint32_t& size) {
+    for (;;) {
+        const auto before = timeSource->now();
+        size = kReceiveBufferSize;
+        device->receive(kBulkInPipe, receiveBuffer, size);
+        size = std::min(size, kReceiveBufferSize);
+        if (size > kStatusBytes && (receiveBuffer[0] & kStatusDataBit) != 0) return true;
+        // The last read's bytes count even when the status bit says otherwise.
+        if (spendOne(timeSource->now() - before)) return size > kStatusBytes;
+    }
 }
 
 // Moves the payload of each packet of a read of size bytes to the front of the buffer.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "usb/ConverterLatency.h"
 #include "usb/USBDevice.h"
 #include "utilities/Loggable.h"
+#include "utilities/MonotonicClock.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -27,7 +30,10 @@ class SerialUSB : public Korvane::Utilities::Logging::Loggable, private boost::n
 public:
     static constexpr std::uint32_t kReceiveBufferSize = 0x20000;
 
-    SerialUSB();
+    // Read time-outs are measured on `clock` (a virtual one when a simulated table keeps no
+    // time); the default is the machine's steady clock. Never null.
+    explicit SerialUSB(std::shared_ptr<Korvane::Utilities::MonotonicClock> clock =
+                           Korvane::Utilities::MonotonicClock::steady());
     ~SerialUSB() override;
 
     // Closes, then opens a new device for the path. Never throws for a device that cannot be
@@ -42,16 +48,23 @@ public:
     // is reported.
     void discardInput();
     // Resets the converter, purges its buffers and sets divisor 52 and 8N1; then, unless
-    // latencyTimerMs is kKeepConverterLatencyTimer, sets the latency timer (vendor request 9).
-    // A failed latency request is logged and not an error: the converter keeps its own 16 ms.
-    // A stalled one is not seen at all (the device reports requests without a data stage as
-    // done), so reads are then budgeted for the value asked for and last longer.
+    // latencyTimerMs is kKeepConverterLatencyTimer, sets the latency timer (vendor request 9)
+    // and reads it back (vendor request 10, device to host, one byte). The value read back is
+    // the latency in effect. A request 9 without a data stage cannot report a refusal, so the
+    // read-back is what tells: a converter that refused or ignored it reports its own 16 ms; a
+    // read-back that fails or reports 0 counts as 16 ms. Neither is an error; both are logged.
     void configure(std::uint8_t latencyTimerMs = kDefaultLatencyTimerMs);
-    // Up to count payload bytes; fewer when the attempts run out (one per latency period of
-    // timeoutMs, the converter's 16 ms unless configure set another, at least 5, each bulk
-    // read waiting up to 1000 ms). Only attempts that bring no data count,
-    // so a steady trickle never times out. Never throws for a time-out. Payload of the last
-    // attempt that did not fit is handed out first by the next read.
+    // How long the converter holds back a short packet, in ms, as the last configure learnt
+    // it: 16 (the converter's own) until then and when it was left alone.
+    std::uint8_t latencyTimerMs() const { return latencyInEffect; }
+    // Up to count payload bytes; fewer when the time-out runs out. Bulk reads go on while
+    // timeoutMs has not passed on the clock since the call, and at least 5 of them come back
+    // without data; only reads without data count, so a steady trickle never times out. A
+    // silent converter answers a read once per latency period, so a time-out of t ms ends
+    // within max(t, 5 latency periods) + one latency period (each bulk read waits up to
+    // 1000 ms). A converter that answers faster than any latency timer (1 ms) is given up on
+    // after t + 5 empty reads. Never throws for a time-out. Payload of the last read that did
+    // not fit is handed out first by the next read.
     std::string read(std::uint32_t count, std::uint32_t timeoutMs);
     // One bulk transfer of the bytes as they are. A timed-out write is not reported; one the
     // device refuses throws "Connection to device lost" when the table is gone, else "Write to
@@ -59,6 +72,8 @@ public:
     void write(const std::string& data);
     // The USB serial-number string; "Device not open" before the first open.
     std::string getSerialNumber();
+    // The clock read time-outs are measured on; the line protocol times its attempts on it too.
+    const Korvane::Utilities::MonotonicClock& clock() const { return *timeSource; }
 
     // One bulk read and more while they bring no data, each using up one of attempts; the
     // payload lands at the front of the receive buffer, earlier leftovers are dropped. When
@@ -69,6 +84,13 @@ public:
 
 private:
     void requireOpen() const;
+    void readBackLatencyTimer();
+    // Bulk reads until one brings data or `spendOne` (called after each read without data,
+    // with how long that read took on the clock) says the budget is used up; the last read's
+    // bytes count even with the status bit clear. Returns whether data came; `size` is what
+    // the last read brought, status bytes still in place.
+    using SpendOne = std::function<bool(Korvane::Utilities::MonotonicClock::Duration)>;
+    bool receiveUntil(const SpendOne& spendOne, std::uint32_t& size);
     void stripStatusBytes(std::uint32_t size);
 
     std::string devicePath;
@@ -78,9 +100,8 @@ private:
     // Payload still to hand out: receiveBuffer[readPosition, readPosition + available).
     std::uint32_t available;
     std::uint32_t readPosition;
-    // A silent converter answers a bulk read with its status bytes once per latency period,
-    // so a read's time-out is budgeted in these units.
-    std::uint32_t millisecondsPerAttempt;
+    std::shared_ptr<Korvane::Utilities::MonotonicClock> timeSource;
+    std::uint8_t latencyInEffect;
 };
 
 }  // namespace USB

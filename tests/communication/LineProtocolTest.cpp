@@ -282,14 +282,15 @@ TEST_F(LineProtocol, FiveReadAttemptsPerAnswer) {
 }
 
 TEST_F(LineProtocol, FailedAttemptsShortenTheTimeouts) {
-    // Each empty bulk read takes at least 20 ms. The first attempt (100 ms: 6 reads) overruns,
+    // Each empty bulk read takes 16 ms. The first attempt (100 ms: 7 reads, 112 ms) overruns,
     // so the answer time-out drops to the 10 ms floor (5 reads, the minimum) for the other four.
-    table->setIdleReply(emptyPacket(), std::chrono::milliseconds(20));
     OrbiTableComCommand command('a', '0', 6);
     command.answerTimeout = 100;
     command.dataTimeout = 300;
+    const auto start = clock->now();
     comm->receiveAnswer(command);
-    EXPECT_EQ(table->bulkReads(), 6 + 4 * 5);
+    EXPECT_EQ(table->bulkReads(), 7 + 4 * 5);
+    EXPECT_EQ(clock->now() - start, std::chrono::milliseconds(16 * (7 + 4 * 5)));
     EXPECT_EQ(command.answerTimeout, 100u);
     EXPECT_EQ(command.dataTimeout, 300u);
 }

@@ -41,7 +41,9 @@ protected:
         table->answerCode("a1", answer(std::string(":$a10"
                                                    "0001") +
                                        versionWord + "02"));
-        manager = std::make_unique<OrbiTableComManager>(devicePathFor(table->instanceId()));
+        manager = std::make_unique<OrbiTableComManager>(
+            devicePathFor(table->instanceId()), DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs,
+            clock);
         table->clearRecord();
         props = manager->propertiesContainer();
     }
@@ -174,7 +176,9 @@ TEST_F(Manager, ExtendedPropertiesReachTheirCommands) {
 
 TEST_F(Manager, TableThatDoesNotAnswerTheVersionQuery) {
     const auto e = thrownBy([&] {
-        manager = std::make_unique<OrbiTableComManager>(devicePathFor(table->instanceId()));
+        manager = std::make_unique<OrbiTableComManager>(
+            devicePathFor(table->instanceId()), DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs,
+            clock);
     });
     EXPECT_EQ(e.code, ErrorCode::UnknownAcknowledge);
     EXPECT_EQ(manager, nullptr);

@@ -31,8 +31,11 @@ protected:
             Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
         table = SimulatedTable::create("COMMSIM" + std::to_string(++count));
+        table->driveClock(clock);
         table->plug();
-        manager = std::make_unique<OrbiTableComManager>(devicePathFor(table->serialNumber()));
+        manager = std::make_unique<OrbiTableComManager>(
+            devicePathFor(table->serialNumber()), DeviceDriver::OrbiZo::USB::kDefaultLatencyTimerMs,
+            clock);
     }
     void TearDown() override {
         manager.reset();
@@ -48,6 +51,7 @@ protected:
         ASSERT_TRUE(table->inBootloader());
     }
 
+    std::shared_ptr<Utilities::VirtualClock> clock = std::make_shared<Utilities::VirtualClock>();
     std::shared_ptr<SimulatedTable> table;
     std::unique_ptr<OrbiTableComManager> manager;
 };

@@ -20,9 +20,8 @@ namespace Korvane {
 namespace Testing {
 
 // A configured link to a scripted table on the simulated bus, and an empty property table.
-// Reads of the silent table bring the status bytes alone at once, whatever latency timer is
-// asked for, so the link is configured without one and budgets its reads in the converter's
-// 16 ms.
+// The link is configured without a latency timer: reads of the silent table bring the status
+// bytes alone at once and move the link's virtual clock on by the converter's 16 ms each.
 class TableFixture : public ::testing::Test {
 protected:
     using SerialUSB = DeviceDriver::OrbiZo::USB::SerialUSB;
@@ -35,8 +34,9 @@ protected:
         static int count = 0;
         table = std::make_shared<ScriptedUsbDevice>("COMM" + std::to_string(++count));
         table->setIdleReply(emptyPacket());
+        table->driveClock(clock);
         Platform::SimulatedUsbBus::instance().plug(table);
-        link = boost::make_shared<SerialUSB>();
+        link = boost::make_shared<SerialUSB>(clock);
         link->open(devicePathFor(table->instanceId()));
         link->configure(DeviceDriver::OrbiZo::USB::kKeepConverterLatencyTimer);
         properties = boost::make_shared<Properties>("test");
@@ -61,6 +61,7 @@ protected:
         return lines;
     }
 
+    std::shared_ptr<Utilities::VirtualClock> clock = std::make_shared<Utilities::VirtualClock>();
     std::shared_ptr<ScriptedUsbDevice> table;
     boost::shared_ptr<SerialUSB> link;
     boost::shared_ptr<Properties> properties;

@@ -24,7 +24,9 @@ namespace Korvane {
 namespace Testing {
 
 // One simulated table on the simulated bus (timing model off) and a facade that selects it.
-// The helpers read what the host sent from the table's wire transcript.
+// The table moves the facade's virtual clock as it answers, so time-outs run their length in
+// that clock's time at once. The helpers read what the host sent from the table's wire
+// transcript.
 class SimulatedTableFixture : public ::testing::Test {
 protected:
     static constexpr std::uint32_t kSectorSize = 8192;
@@ -35,6 +37,7 @@ protected:
             Korvane::Platform::SimulatedUsbBus::instance(), "");
         static int count = 0;
         table = Simulator::SimulatedTable::create("ENGINE" + std::to_string(++count));
+        table->driveClock(clock);
         table->plug();
         path = pathOf(table->serialNumber());
         ASSERT_FALSE(path.isEmpty());
@@ -123,9 +126,17 @@ protected:
         return QByteArray::fromStdString(text);
     }
 
+    // Settings whose answer time-outs read `clock`.
+    static Utilities::RunSettings settingsWith(std::shared_ptr<Utilities::MonotonicClock> clock) {
+        Utilities::RunSettings settings;
+        settings.setClock(std::move(clock));
+        return settings;
+    }
+
+    std::shared_ptr<Utilities::VirtualClock> clock = std::make_shared<Utilities::VirtualClock>();
     std::shared_ptr<Simulator::SimulatedTable> table;
     QString path;
-    DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater updater;
+    DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater updater{nullptr, settingsWith(clock)};
 };
 
 }  // namespace Testing

@@ -27,8 +27,11 @@ public:
         device = std::make_shared<ScriptedUsbDevice>("FUZZ0001");
         // With nothing scripted, a read brings the two status bytes of an empty packet.
         device->setIdleReply(emptyPacket());
+        // Time-outs run their length on the clock the reads move on, not in real time.
+        auto clock = std::make_shared<Utilities::VirtualClock>();
+        device->driveClock(clock);
         Platform::SimulatedUsbBus::instance().plug(device);
-        link = boost::make_shared<DeviceDriver::OrbiZo::USB::SerialUSB>();
+        link = boost::make_shared<DeviceDriver::OrbiZo::USB::SerialUSB>(clock);
         link->open(devicePathFor("FUZZ0001"));
         link->configure();
     }

@@ -123,19 +123,22 @@ TEST_F(SerialConverter, ReadSmallerThanTheAnswerLeavesTheRestForTheNextRead) {
                                                   "12345678"));
 }
 
-// What request 9 leaves the latency timer at, seen as the wait of a read when nothing is queued.
-TEST(ConverterLatencyTimer, RequestNineSetsHowLongAnEmptyReadIsHeld) {
+// What request 9 leaves the latency timer at, seen as the wait of a read when nothing is queued
+// and as the byte request 10 reads back.
+TEST(ConverterLatencyTimer, RequestNineSetsHowLongAnEmptyReadIsHeldAndTenReadsItBack) {
     using Converter = Korvane::Simulator::SerialConverter;
     const struct {
         const char* name;
         bool refused;
+        bool ignored;
         std::uint16_t value;
         bool accepted;
         int heldMs;
     } cases[] = {
-        {"1 ms", false, 1, true, 1},           {"2 ms", false, 2, true, 2},
-        {"255 ms", false, 255, true, 255},     {"0 stalls", false, 0, false, 16},
-        {"256 stalls", false, 256, false, 16}, {"refused", true, 2, false, 16},
+        {"1 ms", false, false, 1, true, 1},           {"2 ms", false, false, 2, true, 2},
+        {"255 ms", false, false, 255, true, 255},     {"0 stalls", false, false, 0, false, 16},
+        {"256 stalls", false, false, 256, false, 16}, {"refused", true, false, 2, false, 16},
+        {"ignored", false, true, 2, true, 16},
     };
     Korvane::Simulator::TimingModel model;
     model.enabled = true;
@@ -143,9 +146,13 @@ TEST(ConverterLatencyTimer, RequestNineSetsHowLongAnEmptyReadIsHeld) {
     for (const auto& c : cases) {
         Converter converter;
         converter.refuseLatencyTimer(c.refused);
-        EXPECT_EQ(converter.control({0x40, 9, c.value, 0, 0}), c.accepted) << c.name;
+        converter.ignoreLatencyTimer(c.ignored);
+        std::vector<std::uint8_t> data;
+        EXPECT_EQ(converter.control({0x40, 9, c.value, 0, 0}, data, model), c.accepted) << c.name;
         EXPECT_EQ(converter.replyTime(at, at, model) - at, std::chrono::milliseconds(c.heldMs))
             << c.name;
+        EXPECT_TRUE(converter.control({0xC0, 10, 0, 0, 1}, data, model)) << c.name;
+        EXPECT_EQ(data, std::vector<std::uint8_t>{static_cast<std::uint8_t>(c.heldMs)}) << c.name;
         converter.reset();  // every open starts at the converter's own value again
         EXPECT_EQ(converter.latency(model), std::chrono::milliseconds(16)) << c.name;
     }

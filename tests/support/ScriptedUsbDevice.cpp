@@ -16,6 +16,8 @@ using Platform::UsbSetupPacket;
 namespace {
 
 constexpr std::uint8_t kSerialIndex = 3;
+constexpr std::uint8_t kSetLatencyTimer = 9;
+constexpr std::uint8_t kGetLatencyTimer = 10;
 
 // The command code of a line: the letters and digits after its first byte, at most two.
 std::string codeOf(const std::string& line) {
@@ -316,8 +318,12 @@ bool ScriptedUsbDevice::controlRequest(const UsbSetupPacket& setup, Bytes& data)
         controls.push_back(record);
         return false;
     }
+    if (setup.requestType == 0x40 && setup.request == kSetLatencyTimer && setup.value >= 1 &&
+        setup.value <= 255)
+        latencyMs = static_cast<std::uint8_t>(setup.value);
     if (setup.requestType & 0x80) {
         data.assign(setup.length, 0);
+        if (setup.request == kGetLatencyTimer && setup.length > 0) data[0] = latencyMs;
         for (const auto& answer : controlAnswers) {
             if (answer.first == setup.request) {
                 data = answer.second;
@@ -412,6 +418,7 @@ void ScriptedUsbDevice::serveParked(std::unique_lock<std::mutex>& lock) {
         }
         parked.pop_front();
     }
+    if (clock) clock->advance(std::chrono::milliseconds(latencyMs) * static_cast<int>(due.size()));
     lock.unlock();
     for (auto& entry : due) entry.first(std::move(entry.second));
     lock.lock();
@@ -426,6 +433,7 @@ void ScriptedUsbDevice::replyLate() {
         late.pop_front();
         const Bytes data = idleReply.value_or(Bytes{});
         const auto delay = idleDelay;
+        if (clock) clock->advance(std::chrono::milliseconds(latencyMs));
         lock.unlock();
         std::this_thread::sleep_for(delay);
         reply(data);
@@ -451,6 +459,12 @@ UsbError ScriptedUsbDevice::inTransferFault(std::uint8_t) {
 void ScriptedUsbDevice::sessionOpened() {
     std::lock_guard<std::mutex> lock(mutex);
     ++opened;
+    latencyMs = 16;
+}
+
+void ScriptedUsbDevice::driveClock(std::shared_ptr<Utilities::VirtualClock> virtualClock) {
+    std::lock_guard<std::mutex> lock(mutex);
+    clock = std::move(virtualClock);
 }
 
 void ScriptedUsbDevice::sessionClosed() {

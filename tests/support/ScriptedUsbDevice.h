@@ -39,6 +39,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -46,6 +47,7 @@
 #include <vector>
 
 #include "platform/usbhost/simulated/SimulatedUsbDevice.h"
+#include "utilities/VirtualClock.h"
 
 namespace Korvane {
 namespace Testing {
@@ -106,8 +108,12 @@ public:
     void answerCode(const std::string& code, const std::string& answer);
     void answerLines(std::function<std::string(const std::string& line)> answerer);
     // Device-to-host vendor request `request`: answer with these bytes (cut to wLength). The
-    // default answer is wLength zero bytes.
+    // default answer is wLength zero bytes, but for request 10 (the converter's latency timer:
+    // one byte, 16 until request 9 sets 1-255 ms; every session starts at 16).
     void setControlAnswer(std::uint8_t request, Bytes answer);
+    // Every read answered moves `clock` on by one latency period, as long as the converter
+    // would have held it; so time-outs measured on it run their full length at once.
+    void driveClock(std::shared_ptr<Utilities::VirtualClock> clock);
     // The next n control requests stall; the next n bulk transfers (either direction) fail
     // with error (an IN fails at once, an OUT after recording nothing).
     void failNextControl(int n);
@@ -184,6 +190,8 @@ private:
     std::map<std::string, std::string> codeAnswers;
     std::function<std::string(const std::string&)> answerer;
     std::vector<std::pair<std::uint8_t, Bytes>> controlAnswers;
+    std::uint8_t latencyMs = 16;
+    std::shared_ptr<Utilities::VirtualClock> clock;
     int controlFailures = 0;
     int bulkFailures = 0;
     Platform::UsbError bulkFailure = 0;

@@ -1,7 +1,8 @@
 #pragma once
 
 // A scripted table on the simulated bus, reached through its Windows-form device path, for the
-// tests of the device and the packet link.
+// tests of the device and the packet link. Every read it answers moves `clock` on by one
+// latency period of its converter.
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ protected:
             Korvane::Platform::SimulatedUsbBus::instance(), "");
         Platform::SimulatedUsbBus::instance().unplugAll();
         device = std::make_shared<ScriptedUsbDevice>(kSerial);
+        device->driveClock(clock);
         Platform::SimulatedUsbBus::instance().plug(device);
         const auto paths = DeviceDriver::OrbiZo::USB::findDevicePaths(
             DeviceDriver::OrbiZo::kOrbiZo3VendorId, DeviceDriver::OrbiZo::kOrbiZo3ProductId);
@@ -37,6 +39,7 @@ protected:
 
     void TearDown() override { Platform::SimulatedUsbBus::instance().unplugAll(); }
 
+    std::shared_ptr<Utilities::VirtualClock> clock = std::make_shared<Utilities::VirtualClock>();
     std::shared_ptr<ScriptedUsbDevice> device;
     std::string path;
 };

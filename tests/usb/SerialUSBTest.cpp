@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ protected:
         link.open(path);
     }
 
-    SerialUSB link;
+    SerialUSB link{clock};
 };
 
 TEST_F(SerialUSBTest, TransfersNeedAnOpenLink) {
@@ -91,15 +92,22 @@ TEST_F(SerialUSBTest, OpenOfAVanishedDeviceSucceedsAndPurgeThrowsTheReadError) {
     }
 }
 
-// The five start-up requests, then the latency timer (request 9) unless the converter is to
-// keep its own; a silent read of 1000 ms is then budgeted in latency periods.
+// The five start-up requests, then the latency timer (request 9) and its read-back (request
+// 10, one byte to the host) unless the converter is to keep its own; a silent read of 1000 ms
+// then lasts 1000 ms at the latency in effect, and at least 5 reads.
 TEST_F(SerialUSBTest, ConfigureSendsTheConverterRequestsInOrder) {
     using Korvane::DeviceDriver::OrbiZo::USB::kKeepConverterLatencyTimer;
-    const std::vector<std::pair<int, int>> five = {
-        {0, 0x0000}, {0, 0x0001}, {0, 0x0002}, {3, 0x0034}, {4, 0x0008}};
+    struct Request {
+        int type, request, value, length;
+    };
+    const std::vector<Request> five = {{0x40, 0, 0x0000, 0},
+                                       {0x40, 0, 0x0001, 0},
+                                       {0x40, 0, 0x0002, 0},
+                                       {0x40, 3, 0x0034, 0},
+                                       {0x40, 4, 0x0008, 0}};
     const struct {
         std::uint8_t latencyTimerMs;
-        bool sixth;
+        bool asked;
         int silentReads;
     } cases[] = {{2, true, 500},
                  {1, true, 1000},
@@ -109,25 +117,52 @@ TEST_F(SerialUSBTest, ConfigureSendsTheConverterRequestsInOrder) {
     openLink();
     for (const auto& c : cases) {
         SCOPED_TRACE("latency timer " + std::to_string(c.latencyTimerMs));
+        link.open(path);  // the converter starts at its own 16 ms again
         const std::size_t before = device->controlRequests().size();
         link.configure(c.latencyTimerMs);
         const auto all = device->controlRequests();
         const std::vector<Korvane::Testing::ScriptedUsbDevice::ControlRecord> requests(
             all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
         auto expected = five;
-        if (c.sixth) expected.emplace_back(9, c.latencyTimerMs);
+        if (c.asked) {
+            expected.push_back({0x40, 9, c.latencyTimerMs, 0});
+            expected.push_back({0xC0, 10, 0, 1});
+        }
         ASSERT_EQ(expected.size(), requests.size());
         for (std::size_t i = 0; i < expected.size(); ++i) {
             SCOPED_TRACE("request " + std::to_string(i));
-            EXPECT_EQ(0x40, requests[i].setup.requestType);
-            EXPECT_EQ(expected[i].first, requests[i].setup.request);
-            EXPECT_EQ(expected[i].second, requests[i].setup.value);
+            EXPECT_EQ(expected[i].type, requests[i].setup.requestType);
+            EXPECT_EQ(expected[i].request, requests[i].setup.request);
+            EXPECT_EQ(expected[i].value, requests[i].setup.value);
             EXPECT_EQ(0, requests[i].setup.index);
-            EXPECT_EQ(0, requests[i].setup.length);
+            EXPECT_EQ(expected[i].length, requests[i].setup.length);
         }
+        EXPECT_EQ(c.asked ? c.latencyTimerMs : 16, link.latencyTimerMs());
         const int readsBefore = device->bulkReads();
         EXPECT_EQ("", link.read(10, 1000));
         EXPECT_EQ(c.silentReads, device->bulkReads() - readsBefore);
+    }
+}
+
+// What the converter answers to the read-back is the latency in effect; an answer that is no
+// latency timer, or none, leaves the converter's own 16 ms.
+TEST_F(SerialUSBTest, TheLatencyReadBackDecidesTheLatencyInEffect) {
+    const struct {
+        const char* name;
+        std::optional<Bytes> answer;  // none: the converter's own (what request 9 set)
+        int inEffect;
+    } cases[] = {{"taken", std::nullopt, 2},
+                 {"kept at 16", Bytes{16}, 16},
+                 {"another value", Bytes{7}, 7},
+                 {"zero", Bytes{0}, 16},
+                 {"no data stage", Bytes{}, 16}};
+    openLink();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.answer) device->setControlAnswer(10, *c.answer);
+        link.open(path);
+        EXPECT_NO_THROW(link.configure(2));
+        EXPECT_EQ(c.inEffect, link.latencyTimerMs());
     }
 }
 
@@ -227,7 +262,9 @@ struct BudgetCase {
 
 class ReadBudget : public SerialUSBTest, public testing::WithParamInterface<BudgetCase> {};
 
-TEST_P(ReadBudget, SilentTableCostsOneReadPerSixteenMilliseconds) {
+// The converter keeps its 16 ms: a silent read lasts until its time-out has passed, and at
+// least 5 reads.
+TEST_P(ReadBudget, SilentTableIsReadUntilTheTimeOutHasPassed) {
     openLink();
     std::string got = "unset";
     EXPECT_NO_THROW(got = link.read(10, GetParam().timeoutMs));
@@ -236,9 +273,9 @@ TEST_P(ReadBudget, SilentTableCostsOneReadPerSixteenMilliseconds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Timeouts, ReadBudget,
-                         testing::Values(BudgetCase{0, 5}, BudgetCase{50, 5}, BudgetCase{87, 5},
-                                         BudgetCase{88, 6}, BudgetCase{1000, 63},
-                                         BudgetCase{1016, 64}),
+                         testing::Values(BudgetCase{0, 5}, BudgetCase{50, 5}, BudgetCase{80, 5},
+                                         BudgetCase{81, 6}, BudgetCase{1000, 63},
+                                         BudgetCase{1008, 63}, BudgetCase{1009, 64}),
                          [](const testing::TestParamInfo<BudgetCase>& info) {
                              return std::to_string(info.param.timeoutMs) + "ms";
                          });

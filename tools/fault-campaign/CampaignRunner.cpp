@@ -15,6 +15,8 @@
 #include "utilities/KorvaneException.h"
 #include "utilities/MessageException.h"
 #include "utilities/OrbiZo3UsbIds.h"
+#include "utilities/RunSettings.h"
+#include "utilities/VirtualClock.h"
 
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 
@@ -87,47 +89,50 @@ QString pathOf(const std::string& serial) {
 // One update on its own thread, so that one that never ends can be told from one that fails.
 std::shared_ptr<std::future<UpdateResult>> startUpdate(const QString& path,
                                                        std::shared_ptr<SimulatedTable> table,
-                                                       const Scenario& scenario) {
-    auto task = std::make_shared<std::packaged_task<UpdateResult()>>([path, table, scenario] {
-        UpdateResult result;
-        OrbiZo3FWUpdater updater;
-        updater.setDevicePath(path);
-        updater.setFirmwareData(QByteArray::fromStdString(firmwareText()));
-        const int total = 1100 + 10 * 4250;
-        if (scenario.atSector) {
-            QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent, [&](int current, int) {
-                // The sector index is not in the signal; count the sectors done.
-                const int done = (total - current) / 4250;
-                if (done == scenario.sector - 4) scenario.atSector(*table);
-            });
-        }
-        try {
-            result.succeeded = updater.downloadFirmware();
-            result.report = "success";
-        } catch (const MessageException& e) {
-            result.disconnect = e.title == "OrbiZo3 disconnected";
-            result.report = (e.title + ": " + e.detail).toStdString();
-        } catch (const Utilities::KorvaneException& e) {
-            result.report = e.describe();
-        } catch (const std::exception& e) {
-            result.crashed = true;
-            result.report = std::string("unexpected exception: ") + e.what();
-        } catch (...) {
-            result.crashed = true;
-            result.report = "unexpected exception";
-        }
-        result.reported = true;
-        result.reportedAt = Clock::now();
-        return result;
-    });
+                                                       const Scenario& scenario,
+                                                       const Utilities::RunSettings& settings) {
+    auto task =
+        std::make_shared<std::packaged_task<UpdateResult()>>([path, table, scenario, settings] {
+            UpdateResult result;
+            OrbiZo3FWUpdater updater(nullptr, settings);
+            updater.setDevicePath(path);
+            updater.setFirmwareData(QByteArray::fromStdString(firmwareText()));
+            const int total = 1100 + 10 * 4250;
+            if (scenario.atSector) {
+                QObject::connect(&updater, &OrbiZo3FWUpdater::ProgressEvent, [&](int current, int) {
+                    // The sector index is not in the signal; count the sectors done.
+                    const int done = (total - current) / 4250;
+                    if (done == scenario.sector - 4) scenario.atSector(*table);
+                });
+            }
+            try {
+                result.succeeded = updater.downloadFirmware();
+                result.report = "success";
+            } catch (const MessageException& e) {
+                result.disconnect = e.title == "OrbiZo3 disconnected";
+                result.report = (e.title + ": " + e.detail).toStdString();
+            } catch (const Utilities::KorvaneException& e) {
+                result.report = e.describe();
+            } catch (const std::exception& e) {
+                result.crashed = true;
+                result.report = std::string("unexpected exception: ") + e.what();
+            } catch (...) {
+                result.crashed = true;
+                result.report = "unexpected exception";
+            }
+            result.reported = true;
+            result.reportedAt = Clock::now();
+            return result;
+        });
     auto future = std::make_shared<std::future<UpdateResult>>(task->get_future());
     std::thread([task] { (*task)(); }).detach();
     return future;
 }
 
 UpdateResult update(const QString& path, const std::shared_ptr<SimulatedTable>& table,
-                    const Scenario& scenario, std::chrono::seconds hangAfter) {
-    auto future = startUpdate(path, table, scenario);
+                    const Scenario& scenario, const Utilities::RunSettings& settings,
+                    std::chrono::seconds hangAfter) {
+    auto future = startUpdate(path, table, scenario, settings);
     if (future->wait_for(hangAfter) != std::future_status::ready) return UpdateResult();
     return future->get();
 }
@@ -151,13 +156,21 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
     Outcome outcome;
     auto table = SimulatedTable::create(serialNumber);
     table->enableTiming(timing);
+    // Without its timing model the table moves a clock of its own scenario, so that tables
+    // of parallel scenarios do not cut each other's time-outs short.
+    Utilities::RunSettings settings;
+    if (!timing) {
+        auto clock = std::make_shared<Utilities::VirtualClock>();
+        table->driveClock(clock);
+        settings.setClock(clock);
+    }
     table->plug();
     const QString path = pathOf(serialNumber);
     if (scenario.arm) scenario.arm(*table);
 
     const Clock::time_point start = Clock::now();
     table->clearTranscript();
-    const UpdateResult first = update(path, table, scenario, hangAfter);
+    const UpdateResult first = update(path, table, scenario, settings, hangAfter);
     outcome.report = first.report;
     if (!first.reported) {
         outcome.verdict = Outcome::Verdict::Hang;
@@ -185,7 +198,7 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
     table->plug();
     const Scenario clean;
     table->clearTranscript();
-    const UpdateResult second = update(pathOf(serialNumber), table, clean, hangAfter);
+    const UpdateResult second = update(pathOf(serialNumber), table, clean, settings, hangAfter);
     outcome.unrecovered = !second.reported || !second.succeeded || !holdsNewFirmware(*table);
     if (outcome.unrecovered) {
         outcome.report += " / second update: " + second.report;

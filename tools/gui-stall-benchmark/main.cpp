@@ -112,6 +112,7 @@ std::shared_ptr<SimulatedTable> makeTable(const std::string& serial, Kind kind) 
 int main(int argc, char** argv) {
     Korvane::Utilities::RunSettings settings;
     settings.useSimulatedTables(0);
+    settings.setSimulatorTiming(true);  // its tables keep real time: so do the time-outs
     // The window keeps its update history as a user's would: every update is recorded.
     const QTemporaryDir historyFolder;
     settings.setHistoryFile(historyFolder.filePath("history.sqlite3"));

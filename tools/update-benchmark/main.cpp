@@ -44,6 +44,7 @@ Run update(Korvane::Simulator::SimulatedTable& table, const QString& path,
            const QByteArray& firmware, std::uint8_t latencyTimerMs) {
     Korvane::Utilities::RunSettings settings;
     settings.useSimulatedTables(0);
+    settings.setSimulatorTiming(true);  // the table keeps real time: so do the time-outs
     settings.setLatencyTimerMs(latencyTimerMs);
     OrbiZo3FWUpdater updater(nullptr, settings);
     updater.setDevicePath(path);
