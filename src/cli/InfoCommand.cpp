@@ -30,7 +30,7 @@ QString InfoCommand::name() const {
 }
 
 QString InfoCommand::description() const {
-    return "Show the serial number and firmware version of the table.";
+    return "Show the serial number, firmware version and converter latency timer of the table.";
 }
 
 void InfoCommand::configure(QCommandLineParser&) const {}
@@ -56,10 +56,12 @@ int InfoCommand::run(const QCommandLineParser& parser,
             JsonOutput::write(out, QJsonObject{{"device", choice.devicePath()},
                                                {"serial_number", info.serialNumber},
                                                {"firmware_version", versionJson(info)},
+                                               {"latency_timer_ms", info.latencyTimerMs},
                                                {"simulated", simulated}});
         } else {
             out << "Serial number: " << info.serialNumber.toStdString() << "\n"
-                << "Firmware version: " << version.toStdString() << std::endl;
+                << "Firmware version: " << version.toStdString() << "\n"
+                << "Latency timer: " << static_cast<int>(info.latencyTimerMs) << " ms" << std::endl;
             if (simulated) out << "Simulated table (ORBIZO3_SIMULATOR is set)" << std::endl;
         }
     } catch (...) {

@@ -13,9 +13,10 @@ struct DeviceInfo;
 namespace Cli {
 
 // `info`: the serial number and firmware version of the selected table (--device, else the
-// only one present; several without --device are refused, exit 2), as "Serial number: ..." and
-// "Firmware version: ..." lines, or with --json as
-// {"device": ..., "serial_number": ..., "firmware_version": "1.09" or null}. A failure prints
+// only one present; several without --device are refused, exit 2) and the latency timer its
+// converter works with on the connection, as "Serial number: ...", "Firmware version: ..." and
+// "Latency timer: N ms" lines, or with --json as {"device": ..., "serial_number": ...,
+// "firmware_version": "1.09" or null, "latency_timer_ms": N, "simulated": ...}. A failure prints
 // its title, text and detail on standard error (or the JSON error) and exits 1.
 class InfoCommand : public CliCommand {
 public:

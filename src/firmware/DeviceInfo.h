@@ -15,6 +15,8 @@ struct DeviceInfo {
     // firmware version word (high byte major, low byte minor).
     std::array<std::uint32_t, 3> versionValues{};
     QString serialNumber;
+    // The converter's latency timer in effect on the connection that read this, in ms.
+    std::uint8_t latencyTimerMs = 0;
 
     std::uint16_t firmwareVersion() const { return static_cast<std::uint16_t>(versionValues[1]); }
     // The firmware version word as "major.minor", the minor with two digits (0x0109: "1.09").

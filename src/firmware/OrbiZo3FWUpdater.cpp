@@ -42,6 +42,7 @@ DeviceInfo OrbiZo3FWUpdater::readDeviceInfo(DeviceConnection& connection) {
         manager->infoGroup()->readVersion(value1, value2, value3);
         info.versionValues = {value1, value2, value3};
         info.serialNumber = QString::fromStdString(manager->serialNumber());
+        info.latencyTimerMs = manager->latencyTimerMs();
     } catch (const KorvaneException& cause) {
         if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::ConnectionLost)
             throw disconnected(cause);

@@ -95,7 +95,7 @@ TEST_F(DeviceCommands, ListAndInfoShowTheTables) {
     const Outcome info = run({"--simulate", "--device", second, "info"}, "2");
     EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
     EXPECT_EQ(info.out,
-              "Serial number: OZ3S000002\nFirmware version: 1.07\n"
+              "Serial number: OZ3S000002\nFirmware version: 1.07\nLatency timer: 2 ms\n"
               "Simulated table (ORBIZO3_SIMULATOR is set)\n");
 }
 
@@ -109,17 +109,23 @@ TEST_F(DeviceCommands, TraceRecordsWhatCrossedTheWire) {
                     .contains(QRegularExpression(" OUT 02 6 3b6131[0-9a-f]{4}0d\n")));
 }
 
-// The converter requests of the one connection `info` makes, as "request value" from the trace.
-TEST_F(DeviceCommands, LatencyTimerFollowsTheFiveConverterRequests) {
+// The converter requests of the one connection `info` makes, from the trace: "request value"
+// to the converter, "request -> data" from it; and the latency in effect that info shows.
+TEST_F(DeviceCommands, LatencyTimerFollowsTheFiveConverterRequestsAndIsReadBack) {
     const QStringList five = {"00 0000", "00 0001", "00 0002", "03 0034", "04 0008"};
     const struct {
         QStringList options;
         QStringList requests;
+        const char* shown;
     } cases[] = {
-        {{}, five + QStringList{"09 0002"}},
-        {{"--latency-timer", "1"}, five + QStringList{"09 0001"}},
-        {{"--latency-timer", "255"}, five + QStringList{"09 00ff"}},
-        {{"--no-latency-timer"}, five},
+        {{}, five + QStringList{"09 0002", "0a -> 02"}, "Latency timer: 2 ms\n"},
+        {{"--latency-timer", "1"},
+         five + QStringList{"09 0001", "0a -> 01"},
+         "Latency timer: 1 ms\n"},
+        {{"--latency-timer", "255"},
+         five + QStringList{"09 00ff", "0a -> ff"},
+         "Latency timer: 255 ms\n"},
+        {{"--no-latency-timer"}, five, "Latency timer: 16 ms\n"},
     };
     int traces = 0;
     for (const auto& c : cases) {
@@ -127,14 +133,19 @@ TEST_F(DeviceCommands, LatencyTimerFollowsTheFiveConverterRequests) {
         const Outcome o =
             run(QStringList{"--simulate", "--trace", trace} + c.options + QStringList{"info"});
         ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+        EXPECT_TRUE(o.out.contains(c.shown)) << o.out.toStdString();
         QFile file(trace);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QStringList requests;
-        const QRegularExpression control(" CTRL 40 ([0-9a-f]{2}) ([0-9a-f]{4}) 0000 0$",
-                                         QRegularExpression::MultilineOption);
+        const QRegularExpression control(
+            " CTRL (40|c0) ([0-9a-f]{2}) ([0-9a-f]{4}) 0000 [01] ?([0-9a-f]*)$",
+            QRegularExpression::MultilineOption);
         for (auto it = control.globalMatch(QString::fromLatin1(file.readAll())); it.hasNext();) {
             const auto match = it.next();
-            requests << match.captured(1) + ' ' + match.captured(2);
+            if (match.captured(1) == "40")
+                requests << match.captured(2) + ' ' + match.captured(3);
+            else
+                requests << match.captured(2) + " -> " + match.captured(4);
         }
         EXPECT_EQ(requests, c.requests) << c.options.join(' ').toStdString();
     }

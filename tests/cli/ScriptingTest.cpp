@@ -140,6 +140,7 @@ TEST_F(Scripting, JsonDocumentsOfEveryCommand) {
     EXPECT_EQ(info, (QJsonObject{{"device", kFirstTable},
                                  {"serial_number", "OZ3S000001"},
                                  {"firmware_version", "1.07"},
+                                 {"latency_timer_ms", 2},
                                  {"simulated", true}}));
 
     const QJsonObject check = run({"--json", "check", kFirmware}).json();
@@ -243,7 +244,7 @@ TEST_F(Scripting, VerifyComparesWithoutWritingAndRestartsTheTable) {
     EXPECT_TRUE(sent.filter(QRegularExpression("^;u[0-39A]")).isEmpty())
         << sent.join(' ').toStdString();
     EXPECT_EQ(run({"--device", "OZ3S000002", "info"}).out,
-              "Serial number: OZ3S000002\nFirmware version: 1.07\n"
+              "Serial number: OZ3S000002\nFirmware version: 1.07\nLatency timer: 2 ms\n"
               "Simulated table (ORBIZO3_SIMULATOR is set)\n");
 
     ASSERT_EQ(run({"--device", "OZ3S000002", "update", "--yes", kFirmware}).exitCode, 0);

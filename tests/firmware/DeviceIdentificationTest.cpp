@@ -1,5 +1,7 @@
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
+#include <chrono>
 
 #include "SimulatedTableFixture.h"
 #include "firmware/DeviceConnection.h"
@@ -115,6 +117,46 @@ TEST_F(DeviceIdentification, FailedVersionQueryCannotGetTheVersion) {
     EXPECT_EQ(m.title, "Can't get Firmware version");
     EXPECT_EQ(m.text, kReconnect);
     EXPECT_TRUE(m.detail.endsWith("(0xa002006), a1")) << m.detail.toStdString();
+}
+
+// Whatever the converter makes of the latency timer, the identification names the value in
+// effect, and a table that falls silent is reported after its answer time-outs have run their
+// length at that latency: the first attempt 2000 ms, four more of at least 5 reads each, every
+// one ending within max(its time-out, 5 latency periods) plus one latency period. Time here is
+// the virtual clock the table moves.
+TEST_F(DeviceIdentification, SilentTableIsReportedWithinTheBudgetOfTheLatencyInEffect) {
+    using Converter = void (Korvane::Simulator::SimulatedTable::*)(bool);
+    using Korvane::Utilities::RunSettings;
+    const struct {
+        const char* name;
+        Converter behaviour;
+        std::uint8_t asked;
+        int inEffect;
+    } cases[] = {
+        {"accepts", nullptr, 2, 2},
+        {"refuses", &Korvane::Simulator::SimulatedTable::refuseLatencyTimer, 2, 16},
+        {"ignores", &Korvane::Simulator::SimulatedTable::ignoreLatencyTimer, 2, 16},
+        {"never asked", nullptr, RunSettings::kKeepConverterLatencyTimer, 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        table->clearFaults();
+        if (c.behaviour) ((*table).*c.behaviour)(true);
+        RunSettings settings = settingsWith(clock);
+        settings.setLatencyTimerMs(c.asked);
+        DeviceConnection connection(path, settings);
+        EXPECT_EQ(OrbiZo3FWUpdater::readDeviceInfo(connection).latencyTimerMs, c.inEffect);
+
+        table->inject(Fault::drop("", 0));
+        const auto start = clock->now();
+        EXPECT_THROW(OrbiZo3FWUpdater::readDeviceInfo(connection), MessageException);
+        const auto reported =
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock->now() - start);
+        const int period = c.inEffect;
+        const int bound = std::max(2000, 5 * period) + 4 * std::max(10, 5 * period) + 5 * period;
+        EXPECT_GE(reported.count(), 2000);
+        EXPECT_LE(reported.count(), bound);
+    }
 }
 
 TEST(DeviceInfoText, MinorVersionHasTwoDigits) {

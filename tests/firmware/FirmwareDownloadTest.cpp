@@ -296,12 +296,21 @@ TEST_F(FirmwareDownload, LostAnswersAfterTheLastSectorDoNotFailAProgrammedTable)
     EXPECT_EQ(e.where, "r; all sectors were verified, the restart was not confirmed");
 }
 
-TEST_F(FirmwareDownload, TableThatRefusesTheLatencyTimerIsStillUpdated) {
-    table->refuseLatencyTimer();
-    updater.setFirmwareData(embeddedFirmware());
-    ASSERT_TRUE(updater.downloadFirmware());
-    EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
-    EXPECT_EQ(versionReadBack(), 0x0109);
+// A converter that refuses the latency timer, or takes it and keeps its own, updates at its
+// own 16 ms, and the connection knows it runs at 16 ms.
+TEST_F(FirmwareDownload, TableThatRefusesOrIgnoresTheLatencyTimerIsStillUpdated) {
+    for (auto behaviour : {&Korvane::Simulator::SimulatedTable::refuseLatencyTimer,
+                           &Korvane::Simulator::SimulatedTable::ignoreLatencyTimer}) {
+        table->clearFaults();
+        ((*table).*behaviour)(true);
+        table->clearTranscript();
+        updater.setFirmwareData(embeddedFirmware());
+        ASSERT_TRUE(updater.downloadFirmware());
+        EXPECT_EQ(erasedSectors(), (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+        EXPECT_EQ(versionReadBack(), 0x0109);
+        DeviceConnection connection(path, updater.settings());
+        EXPECT_EQ(OrbiZo3FWUpdater::readDeviceInfo(connection).latencyTimerMs, 16);
+    }
 }
 
 TEST_F(FirmwareDownload, RefusedRamWriteIsTriedAgainAndFailsOnlyAsAWriteFailure) {
