@@ -57,14 +57,14 @@ public:
     // How long the converter holds back a short packet, in ms, as the last configure learnt
     // it: 16 (the converter's own) until then and when it was left alone.
     std::uint8_t latencyTimerMs() const { return latencyInEffect; }
-    // Up to count payload bytes; fewer when the time-out runs out. Bulk reads go on while
-    // timeoutMs has not passed on the clock since the call, and at least 5 of them come back
-    // without data; only reads without data count, so a steady trickle never times out. A
-    // silent converter answers a read once per latency period, so a time-out of t ms ends
-    // within max(t, 5 latency periods) + one latency period (each bulk read waits up to
-    // 1000 ms). A converter that answers faster than any latency timer (1 ms) is given up on
-    // after t + 5 empty reads. Never throws for a time-out. Payload of the last read that did
-    // not fit is handed out first by the next read.
+    // Up to count payload bytes; fewer when the time-out runs out. Bulk reads go on until the
+    // reads that brought no data have taken timeoutMs on the clock, and at least 5 of them;
+    // reads with data do not count, so a steady trickle never times out. A silent converter
+    // answers a read once per latency period, so a time-out of t ms ends within
+    // max(t, 5 latency periods) + one latency period (each bulk read waits up to 1000 ms). A
+    // converter that answers faster than any latency timer (1 ms) is given up on after t + 5
+    // empty reads. Never throws for a time-out. Payload of the last read that did not fit is
+    // handed out first by the next read.
     std::string read(std::uint32_t count, std::uint32_t timeoutMs);
     // One bulk transfer of the bytes as they are. A timed-out write is not reported; one the
     // device refuses throws "Connection to device lost" when the table is gone, else "Write to
