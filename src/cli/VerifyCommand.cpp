@@ -103,6 +103,8 @@ int VerifyCommand::run(const QCommandLineParser& parser,
         }
         // From the boot break to the restart the table sits in its bootloader.
         const InterruptGuard guard;
+        // A verify talks to the bootloader only: the record has the serial number, no version.
+        if (record) record->identified(verifier.serialNumber(), 0);
         if (record) record->begin();
         sectors = verifier.compareSectors([&](const FirmwareVerifier::SectorComparison& sector) {
             if (record && sector.matches()) record->sectorConfirmed(sector.sector, sector.tableSum);
