@@ -39,7 +39,9 @@ void BenchSummary::print(std::ostream& out) const {
     std::vector<QStringList> rows{{"Serial", "Version", "Outcome", "Time", "Failure"}};
     for (const BenchTable& table : tables) {
         QString failure = table.succeeded() ? QString() : table.message;
-        if (!table.succeeded() && !table.where.isEmpty()) failure += " (at " + table.where + ")";
+        // A device failure's detail names where already.
+        if (!table.succeeded() && !table.where.isEmpty() && !failure.contains(table.where))
+            failure += " (at " + table.where + ")";
         rows.push_back({table.serialNumber, table.versionBefore + " -> " + table.versionAfter,
                         table.outcome, secondsText(table.seconds()), failure});
     }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -91,14 +92,16 @@ TEST(ServiceBench, OneFailingTableLeavesTheOthersUpdated) {
         QString outcome;
         QString where;
     } cases[] = {
-        {"OZ3S000002:unplug-after:60", "disconnected", ""},
-        {"OZ3S000002:damaged:u7", "failed", "u7 in sector 1"},
+        {"OZ3S000002:unplug-after:60", "disconnected", "u1 in sector 4"},
+        {"OZ3S000002:damaged:u7", "failed", "u7 in sector 4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault.toStdString());
         QTemporaryDir dir;
         const QString history = dir.filePath("history.sqlite3");
-        Bench bench(benchArguments(3, c.fault, {"--history", history, "update", "--all"}));
+        Bench bench(benchArguments(
+            3, c.fault,
+            {"--history", history, "--trace", dir.filePath("t.trace"), "update", "--all"}));
         EXPECT_EQ(bench.finish(), 1);
         auto tables = bench.outcomes();
         ASSERT_EQ(tables.size(), 3u);
@@ -107,9 +110,12 @@ TEST(ServiceBench, OneFailingTableLeavesTheOthersUpdated) {
             EXPECT_EQ(tables[serial]["version_before"].toString(), "1.07");
             EXPECT_EQ(tables[serial]["version_after"].toString(), "1.09");
         }
+        // One trace per table (the file itself keeps the finding of the tables).
+        for (const QString serial : {"OZ3S000001", "OZ3S000002", "OZ3S000003"})
+            EXPECT_GT(QFileInfo(dir.filePath("t-" + serial + ".trace")).size(), 0);
         const QJsonObject failed = tables["OZ3S000002"];
         EXPECT_EQ(failed["outcome"].toString(), c.outcome);
-        EXPECT_EQ(failed["where"].toString(), c.where);
+        EXPECT_EQ(failed["where"].toString().toStdString(), c.where.toStdString());
         EXPECT_FALSE(failed["message"].toString().isEmpty());
 
         QProcess reader;
@@ -132,7 +138,7 @@ TEST(ServiceBench, TextSummaryNamesTheFailureAndWhere) {
     EXPECT_EQ(process.exitCode(), 1);
     const QString out = process.readAllStandardOutput();
     EXPECT_TRUE(out.contains(QRegularExpression(
-        "\nOZ3S000001 +1\\.07 -> - +failed +\\d+\\.\\d s +.*\\(at u7 in sector 1\\)\n")))
+        "\nOZ3S000001 +1\\.07 -> - +failed +\\d+\\.\\d s +.*u7 in sector 4\\]\n")))
         << out.toStdString();
     EXPECT_TRUE(
         out.contains(QRegularExpression("\nOZ3S000002 +1\\.07 -> 1\\.09 +updated +\\d+\\.\\d s\n")))
@@ -183,6 +189,28 @@ TEST(ServiceBench, SecondInterruptCancelsTheBench) {
     EXPECT_EQ(bench.waitFor("interrupt")["step"].toInt(), 2);
     EXPECT_EQ(bench.finish(), 1);
     EXPECT_EQ(bench.outcomes()["OZ3S000001"]["outcome"].toString(), "cancelled");
+}
+
+// A child finds another table than the one it was told at its path: it leaves it alone.
+TEST(ServiceBench, ChildRefusesAnotherTable) {
+    QFile firmware(kFirmware);
+    ASSERT_TRUE(firmware.open(QIODevice::ReadOnly));
+    QProcess child;
+    child.start(ORBIZO3_CLI, {"--simulated-tables", "2", "--no-history", "--yes", "--device",
+                              "\\\\?\\usb#vid_1209&pid_7a03#OZ3S000001#{a5dcbf10-6530-11d2-901f-"
+                              "00c04fb951ed}",
+                              "update", "--bench-child", "OZ3S000002", "--bench-id", "b"});
+    child.write(firmware.readAll());
+    child.closeWriteChannel();
+    child.waitForFinished(-1);
+    EXPECT_EQ(child.exitCode(), 1);
+    const QList<QByteArray> lines = child.readAllStandardOutput().trimmed().split('\n');
+    const QJsonObject last = QJsonDocument::fromJson(lines.last()).object();
+    EXPECT_EQ(last["outcome"].toString(), "failed");
+    EXPECT_TRUE(last["message"].toString().contains("expected OZ3S000002"))
+        << lines.last().toStdString();
+    for (const QByteArray& line : lines)
+        EXPECT_NE(QJsonDocument::fromJson(line).object()["event"].toString(), "identified");
 }
 
 TEST(ServiceBench, VerifyAllComparesEveryTable) {
