@@ -13,9 +13,9 @@ namespace Cli {
 
 namespace {
 
-constexpr int kBarWidth = 20;
+constexpr int kBenchBarWidth = 20;
 
-std::string minutes(double seconds) {
+std::string benchMinutes(double seconds) {
     const long long whole = static_cast<long long>(seconds);
     return (boost::format("%d:%02d") % (whole / 60) % (whole % 60)).str();
 }
@@ -110,17 +110,17 @@ std::string BenchProgress::line(const BenchTable& table, BenchTable::Clock::time
         return text;
     }
     const int shown = std::clamp(table.percent, 0, 100);
-    const int filled = shown * kBarWidth / 100;
+    const int filled = shown * kBenchBarWidth / 100;
     std::string left = "-:--";
     // Extrapolated from the progress since the first sector: connecting is not typical.
     if (table.firstSector && shown > 15) {
         const double since = std::chrono::duration<double>(now - *table.firstSector).count();
-        left = minutes(since * (100 - shown) / (shown - 15));
+        left = benchMinutes(since * (100 - shown) / (shown - 15));
     }
     std::string sector = table.sector >= 0 ? (boost::format("sector %2d") % table.sector).str()
                                            : std::string("         ");
     return (boost::format("%s[%s%s] %3d%%  %s  %s left") % serial % std::string(filled, '#') %
-            std::string(kBarWidth - filled, '.') % shown % sector % left)
+            std::string(kBenchBarWidth - filled, '.') % shown % sector % left)
         .str();
 }
 

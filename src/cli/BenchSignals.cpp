@@ -14,7 +14,7 @@ namespace {
 
 volatile std::sig_atomic_t writeEnd = -1;
 
-void install(int signal, void (*handler)(int), struct sigaction* previous) {
+void catchSignal(int signal, void (*handler)(int), struct sigaction* previous) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = SA_RESTART;
@@ -28,9 +28,9 @@ BenchSignals::BenchSignals() {
     // Both ends close on exec: the children must not hold the pipe.
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) pipeEnds[0] = pipeEnds[1] = -1;
     writeEnd = pipeEnds[1];
-    install(SIGINT, &BenchSignals::onSignal, &previousInterrupt);
-    install(SIGTERM, &BenchSignals::onSignal, &previousTerminate);
-    install(SIGHUP, &BenchSignals::onSignal, &previousHangUp);
+    catchSignal(SIGINT, &BenchSignals::onSignal, &previousInterrupt);
+    catchSignal(SIGTERM, &BenchSignals::onSignal, &previousTerminate);
+    catchSignal(SIGHUP, &BenchSignals::onSignal, &previousHangUp);
 }
 
 BenchSignals::~BenchSignals() {

@@ -14,7 +14,7 @@ using Korvane::Simulator::SimulatedTable;
 namespace {
 
 // A decimal number in [low, high]; -1 otherwise.
-long number(const QString& text, long low, long high) {
+long decimalIn(const QString& text, long low, long high) {
     bool ok = false;
     const long value = text.toLong(&ok, 10);
     return ok && value >= low && value <= high ? value : -1;
@@ -35,15 +35,15 @@ QString SimulatedFaultSetting::problem(const QString& text) {
         text + "'.";
     if (parts.size() < 3 || parts[0].isEmpty()) return usage;
     const QString& kind = parts[1];
-    if (kind == "unplug-after" && parts.size() == 3 && number(parts[2], 0, 1000000) >= 0)
+    if (kind == "unplug-after" && parts.size() == 3 && decimalIn(parts[2], 0, 1000000) >= 0)
         return QString();
     if (kind == "power-loss" && parts.size() == 3) {
-        const long sector = number(parts[2], 1, 14);
+        const long sector = decimalIn(parts[2], 1, 14);
         if (sector == 1 || sector >= 4) return QString();
     }
     if (kind == "damaged" && parts.size() == 3 && commandCode(parts[2])) return QString();
     if (kind == "slow" && parts.size() == 4 && commandCode(parts[2]) &&
-        number(parts[3], 1, 900) > 0)
+        decimalIn(parts[3], 1, 900) > 0)
         return QString();
     return usage;
 }

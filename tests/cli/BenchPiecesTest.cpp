@@ -22,7 +22,7 @@ namespace {
 
 using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 using Korvane::Utilities::RunSettings;
-using Clock = BenchTable::Clock;
+using BenchClock = BenchTable::Clock;
 
 int exitedWith(int code) {
     return code << 8;  // as waitpid reports a normal exit
@@ -45,7 +45,7 @@ TEST(BenchTable, ProcessEndWithoutResult) {
     };
     for (const Case& c : cases) {
         BenchTable table("path", "OZ3S000001");
-        table.started = Clock::now();
+        table.started = BenchClock::now();
         table.processEnded(c.status, c.steps, "first\nlast\n");
         EXPECT_EQ(table.outcome.toStdString(), c.outcome) << c.status;
         EXPECT_TRUE(table.message.startsWith(c.message)) << table.message.toStdString();
@@ -55,7 +55,7 @@ TEST(BenchTable, ProcessEndWithoutResult) {
 
 TEST(BenchTable, EventsUpToTheOutcomeCount) {
     BenchTable table("path", "OZ3S000001");
-    const Clock::time_point t0 = Clock::now();
+    const BenchClock::time_point t0 = BenchClock::now();
     table.started = t0;
     table.apply({{"event", "identified"}, {"version_before", "1.07"}}, t0);
     table.apply({{"event", "progress"}, {"percent", 15}, {"sector", -1}}, t0);
@@ -76,7 +76,7 @@ TEST(BenchTable, EventsUpToTheOutcomeCount) {
 
 TEST(BenchProgress, TerminalLineShowsBarSectorAndTimeLeft) {
     BenchTable table("path", "OZ3S000002");
-    const Clock::time_point t0 = Clock::now();
+    const BenchClock::time_point t0 = BenchClock::now();
     table.apply({{"event", "progress"}, {"percent", 15}, {"sector", 4}}, t0);
     EXPECT_EQ(BenchProgress::line(table, t0),
               "OZ3S000002  [###.................]  15%  sector  4  -:-- left");
@@ -109,7 +109,7 @@ TEST(BenchProgress, PlainLinesOnePerChange) {
 
 TEST(BenchSummary, RowsAndCounts) {
     std::vector<BenchTable> tables{BenchTable("p1", "OZ3S000001"), BenchTable("p2", "OZ3S000002")};
-    const Clock::time_point t0 = Clock::now();
+    const BenchClock::time_point t0 = BenchClock::now();
     for (BenchTable& table : tables) table.started = t0;
     tables[0].apply({{"event", "identified"}, {"version_before", "1.07"}}, t0);
     tables[0].apply({{"event", "finished"}, {"outcome", "updated"}, {"version_after", "1.09"}},

@@ -22,7 +22,7 @@ namespace {
 
 using Korvane::DeviceDriver::OrbiZo::Cli::ServiceBench;
 
-const QString kFirmware = ORBIZO3_SOURCE_DIR "/src/resources/FW_Zo3.zof";
+const QString kBenchFirmware = ORBIZO3_SOURCE_DIR "/src/resources/FW_Zo3.zof";
 
 class Bench {
 public:
@@ -193,7 +193,7 @@ TEST(ServiceBench, SecondInterruptCancelsTheBench) {
 
 // A child finds another table than the one it was told at its path: it leaves it alone.
 TEST(ServiceBench, ChildRefusesAnotherTable) {
-    QFile firmware(kFirmware);
+    QFile firmware(kBenchFirmware);
     ASSERT_TRUE(firmware.open(QIODevice::ReadOnly));
     QProcess child;
     child.start(ORBIZO3_CLI, {"--simulated-tables", "2", "--no-history", "--yes", "--device",
@@ -214,7 +214,7 @@ TEST(ServiceBench, ChildRefusesAnotherTable) {
 }
 
 TEST(ServiceBench, VerifyAllComparesEveryTable) {
-    Bench bench(benchArguments(2, "", {"--no-history", "verify", "--all", kFirmware}));
+    Bench bench(benchArguments(2, "", {"--no-history", "verify", "--all", kBenchFirmware}));
     EXPECT_EQ(bench.finish(), 1);
     for (const auto& table : bench.outcomes())
         EXPECT_EQ(table.second["outcome"].toString(), "differs");
