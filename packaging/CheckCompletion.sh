@@ -28,5 +28,7 @@ expect "orbizo3-cli ve" "verify"
 expect "orbizo3-cli --device OZ3S000001 in" "info"
 expect "orbizo3-cli --js" "--json"
 expect "orbizo3-cli verify --y" "--yes"
+expect "orbizo3-cli update --a" "--all"
+expect "orbizo3-cli check --a" ""
 expect "orbizo3-cli history --c" "--csv"
 exit $((failures > 0))

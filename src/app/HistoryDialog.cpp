@@ -16,10 +16,12 @@
 
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
+#include "utilities/SanitizerHandOver.h"
 
 using Korvane::DeviceDriver::OrbiZo::History::HistoryCsv;
 using Korvane::DeviceDriver::OrbiZo::History::HistoryReader;
 using Korvane::DeviceDriver::OrbiZo::History::HistoryRecord;
+using Korvane::Utilities::SanitizerHandOver;
 
 HistoryDialog::HistoryDialog(const QString& historyFile, QWidget* parent)
     : QDialog(parent),
@@ -30,6 +32,7 @@ HistoryDialog::HistoryDialog(const QString& historyFile, QWidget* parent)
       status(new QLabel(this)) {
     setWindowTitle(tr("Update history"));
     reader.setMaxThreadCount(1);
+    SanitizerHandOver::watchDeliveries();  // the reader's answers come back queued
     model->setHorizontalHeaderLabels({tr("Started (UTC)"), tr("Kind"), tr("Serial number"),
                                       tr("Before"), tr("After"), tr("Outcome"), tr("Firmware"),
                                       tr("Duration")});
@@ -82,9 +85,13 @@ void HistoryDialog::load() {
     const QString file = historyFile;
     const QString serial = serialFilter;
     // The destructor waits for this job, so `this` outlives it; a queued call to a deleted
-    // object is dropped by Qt.
+    // object is dropped by Qt. Both ways are hand-overs for the thread sanitizer.
+    SanitizerHandOver::Sending toReader;
     reader.start([this, file, serial, asked] {
+        SanitizerHandOver::received();
+        SanitizerHandOver::Sending toWindow(SanitizerHandOver::later);  // outlives `read`
         HistoryReader::Result read = HistoryReader::read(file, serial, 0);
+        toWindow.begin();
         QMetaObject::invokeMethod(
             this,
             [this, read, asked] {

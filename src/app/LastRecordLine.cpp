@@ -3,15 +3,18 @@
 #include <QMetaObject>
 
 #include "history/HistoryReader.h"
+#include "utilities/SanitizerHandOver.h"
 
 using Korvane::DeviceDriver::OrbiZo::History::HistoryReader;
 using Korvane::DeviceDriver::OrbiZo::History::HistoryRecord;
+using Korvane::Utilities::SanitizerHandOver;
 
 LastRecordLine::LastRecordLine(const QString& historyFile, QWidget* parent)
     : QLabel(parent), historyFile(historyFile) {
     // Serial numbers and file names are the tables' and the user's text, never markup.
     setTextFormat(Qt::PlainText);
     reader.setMaxThreadCount(1);
+    SanitizerHandOver::watchDeliveries();  // the reader's answers come back queued
 }
 
 LastRecordLine::~LastRecordLine() {
@@ -26,11 +29,15 @@ void LastRecordLine::showTable(const QString& serialNumber) {
     }
     const QString file = historyFile;
     // The destructor waits for this job, so `this` outlives it; a queued call to a deleted
-    // object is dropped by Qt.
+    // object is dropped by Qt. Both ways are hand-overs for the thread sanitizer.
+    SanitizerHandOver::Sending toReader;
     reader.start([this, file, serialNumber, asked] {
+        SanitizerHandOver::received();
+        SanitizerHandOver::Sending toWindow(SanitizerHandOver::later);  // outlives `line`
         const HistoryReader::Result read = HistoryReader::read(file, serialNumber, 1);
         const QString line = read.records.empty() ? tr("No update of this table recorded yet.")
                                                   : describe(read.records.front());
+        toWindow.begin();
         QMetaObject::invokeMethod(
             this,
             [this, line, asked] {

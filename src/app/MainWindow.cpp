@@ -316,6 +316,7 @@ void MainWindow::slotLaunchCustomFWUpdate(const QString& xCustomFWPath, bool xCu
     }
     controller->setFirmwareData(file.readAll(), xCustomFW ? xCustomFWPath : QString());
     if (!confirmUpdate()) {
+        controller->declineUpdate(xCustomFW);
         updateControls(false);
         return;
     }

@@ -5,12 +5,14 @@
 #include <QMutexLocker>
 #include <QRecursiveMutex>
 #include <QStringList>
+#include <QThreadPool>
 
 #include "app/OrbiZo3Notifier.h"
 #include "app/UpdaterThread.h"
 #include "firmware/DeviceConnection.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
+#include "history/ServiceRecord.h"
 #include "utilities/SanitizerHandOver.h"
 #include "utilities/SanitizerLockHold.h"
 
@@ -18,6 +20,8 @@ using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceConnection;
 using Korvane::DeviceDriver::OrbiZo::Firmware::DeviceInfo;
 using Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater;
 using Korvane::DeviceDriver::OrbiZo::Firmware::UserFailure;
+using Korvane::DeviceDriver::OrbiZo::History::HistoryRecord;
+using Korvane::DeviceDriver::OrbiZo::History::ServiceRecord;
 
 namespace {
 
@@ -42,7 +46,9 @@ UpdaterController::UpdaterController(QObject* parent,
     : QObject(parent),
       lock(new QRecursiveMutex),
       notifier(new OrbiZo3Notifier),
-      updater(new OrbiZo3FWUpdater(this, settings)) {
+      updater(new OrbiZo3FWUpdater(this, settings)),
+      declines(new QThreadPool(this)) {
+    declines->setMaxThreadCount(1);
     SanitizerHandOver::watchDeliveries();
     // Direct: the handling, including the identification read, runs on the notifier's thread.
     connect(notifier, SIGNAL(OrbiZo3Arrival(QString)), this, SLOT(slotOrbiZo3Arrival(QString)),
@@ -52,6 +58,8 @@ UpdaterController::UpdaterController(QObject* parent,
 }
 
 UpdaterController::~UpdaterController() {
+    // A declined update's record reports its warnings through this object.
+    declines->waitForDone();
     // The notifier goes first: stopping it waits for the notification thread and the start-up
     // check, and either may be inside an arrival.
     delete notifier;
@@ -140,6 +148,45 @@ void UpdaterController::startUpdate(bool customFirmware) {
     worker->start();
 }
 
+void UpdaterController::declineUpdate(bool customFirmware) {
+    QString path;
+    QString serial;
+    std::uint16_t version = 0;
+    QString file;
+    QByteArray bytes;
+    {
+        QMutexLocker guard(&stateLock);
+        if (updateRunning || selectedPath.isEmpty()) return;
+        path = selectedPath;
+        serial = selectedSerial;
+        version = selectedVersion;
+        file = customFirmware ? firmwareFile : QString();
+        bytes = firmwareBytes;
+    }
+    const Korvane::Utilities::RunSettings settings = updater->settings();
+    if (settings.historyFile().isEmpty()) return;
+    // The history's durable write and its busy wait stay off the GUI thread.
+    SanitizerHandOver::Sending toRecorder;
+    declines->start([this, settings, path, serial, version, file, bytes, customFirmware] {
+        SanitizerHandOver::received();
+        try {
+            OrbiZo3FWUpdater::checkFirmware(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        } catch (...) {
+            return;
+        }
+        ServiceRecord record(settings, HistoryRecord::Kind::Update, HistoryRecord::FrontEnd::Window,
+                             path, file, bytes,
+                             customFirmware ? 0 : UpdaterThread::kEmbeddedFirmwareVersion,
+                             [this](const QString& warning) {
+                                 SanitizerHandOver::emitQueued([this, &warning] {
+                                     emit SilentMessage("<br>" + warning.toHtmlEscaped());
+                                 });
+                             });
+        record.identified(serial, version);
+        record.cancelled();
+    });
+}
+
 void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     // Everything below runs under the device lock, the emits included: a departure handled
     // next on another thread cannot overtake them. They reach the window queued.
@@ -162,6 +209,8 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     {
         QMutexLocker guard(&stateLock);
         identifying = false;
+        selectedSerial = info.serialNumber;
+        selectedVersion = failure.isEmpty() ? info.firmwareVersion() : 0;
     }
     // The path stays selected even when the identification fails: the table is there, only its
     // answer is missing, and its departure clears it as usual.
@@ -185,6 +234,8 @@ void UpdaterController::slotOrbiZo3Departure(const QString& xPath) {
             return;
         }
         selectedPath.clear();
+        selectedSerial.clear();
+        selectedVersion = 0;
         readBackVersion = 0;
         updater->setDevicePath(QString());
     }
@@ -245,8 +296,11 @@ void UpdaterController::updateEnded() {
         updateRunning = false;
         readBackVersion = updater->newFirmwareVersion();
         departed = std::exchange(selectedLeftDuringUpdate, false);
+        // What the table holds now is no longer what its identification read.
+        selectedVersion = 0;
         if (departed) {
             selectedPath.clear();
+            selectedSerial.clear();
             readBackVersion = 0;
             updater->setDevicePath(QString());
         }

@@ -20,6 +20,7 @@ class OrbiZo3FWUpdater;
 }  // namespace Korvane
 
 class QRecursiveMutex;
+class QThreadPool;
 class OrbiZo3Notifier;
 class UpdaterThread;
 
@@ -63,6 +64,10 @@ public:
     // was read from, for the service record (empty for the embedded firmware).
     void setFirmwareData(const QByteArray& xData, const QString& fromFile = QString());
     void startUpdate(bool customFirmware);
+    // The window's questions before an update were answered no: with a table selected, the
+    // attempt is recorded as cancelled (the table as its identification read it), on a thread of
+    // its own. A firmware file the download would refuse leaves no record, as in an update.
+    void declineUpdate(bool customFirmware);
     // Expected length of an update in seconds, for the window's progress animation.
     double expectedDuration() const { return 50.0; }
 
@@ -99,10 +104,15 @@ private:
     OrbiZo3Notifier* notifier;
     Korvane::DeviceDriver::OrbiZo::Firmware::OrbiZo3FWUpdater* updater;
     UpdaterThread* worker = nullptr;
+    // Records declined updates, one at a time; the destructor waits for it.
+    QThreadPool* declines;
 
     // Published state, guarded by stateLock.
     QMutex stateLock;
     QString selectedPath;
+    // The selected table as its identification read it (empty / 0 until then).
+    QString selectedSerial;
+    std::uint16_t selectedVersion = 0;
     std::uint16_t readBackVersion = 0;
     bool identifying = false;
     bool updateRunning = false;

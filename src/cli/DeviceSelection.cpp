@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/SimulatedFaultSetting.h"
 #include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
@@ -21,6 +22,7 @@ const char* const kHistoryOption = "history";
 const char* const kNoHistoryOption = "no-history";
 const char* const kLatencyOption = "latency-timer";
 const char* const kNoLatencyOption = "no-latency-timer";
+const char* const kFaultOption = "simulated-fault";
 
 // Decimal milliseconds from 1 to 255, nothing else.
 bool parseLatencyTimer(const QString& text, std::uint8_t& milliseconds) {
@@ -63,6 +65,10 @@ QList<QCommandLineOption> DeviceSelection::globalOptions() {
                            "N"),
         QCommandLineOption("simulator-timing",
                            "Simulated tables take as long as real ones to answer and update."),
+        QCommandLineOption(kFaultOption,
+                           "Arm a fault on one simulated table: SERIAL:unplug-after:N, "
+                           "SERIAL:power-loss:SECTOR, SERIAL:damaged:CODE or SERIAL:slow:CODE:MS.",
+                           "SERIAL:FAULT"),
         QCommandLineOption("trace", "Append every USB transfer to FILE.", "FILE"),
         QCommandLineOption("yes", "Answer every confirmation question with yes."),
         QCommandLineOption(kLatencyOption,
@@ -81,6 +87,10 @@ QString DeviceSelection::optionProblem(const QCommandLineParser& parser) {
     if (parser.isSet(kTablesOption) && !parseTableCount(parser.value(kTablesOption), tables))
         return "--simulated-tables takes 0 to 64 tables, not '" + parser.value(kTablesOption) +
                "'.";
+    if (parser.isSet(kFaultOption)) {
+        const QString problem = SimulatedFaultSetting::problem(parser.value(kFaultOption));
+        if (!problem.isEmpty()) return problem;
+    }
     if (parser.isSet(kHistoryOption) && parser.isSet(kNoHistoryOption))
         return "--history and --no-history exclude each other.";
     if (!parser.isSet(kLatencyOption)) return QString();
@@ -103,6 +113,7 @@ RunSettings DeviceSelection::runSettings(const QCommandLineParser& parser,
         settings.useSimulatedTables(1);
     if (parser.isSet("simulator-timing")) settings.setSimulatorTiming(true);
     if (parser.isSet("trace")) settings.setTraceFile(parser.value("trace"));
+    if (parser.isSet(kFaultOption)) settings.setSimulatedFault(parser.value(kFaultOption));
     settings.setLatencyTimerMs(latencyTimerOf(parser));
     if (parser.isSet(kHistoryOption)) settings.setHistoryFile(parser.value(kHistoryOption));
     if (parser.isSet(kNoHistoryOption)) settings.setHistoryFile(QString());

@@ -15,11 +15,14 @@ namespace OrbiZo {
 namespace Cli {
 
 // The global options that make up a run's settings (RunSettings) and choose its table:
-//   --device PATH   the table's device path or serial number (see TableChoice)
+//   --device PATH   the table's device path or serial number (see TableChoice); a service
+//                   bench takes it several times (see BenchTables)
 //   --simulate      simulated tables instead of USB, as with ORBIZO3_SIMULATOR=1; a table count
 //                   the environment gives wins
 //   --simulated-tables N   N simulated tables (0-64) instead of USB, whatever the environment
 //   --simulator-timing     simulated tables take as long as real ones
+//   --simulated-fault SERIAL:FAULT   a fault armed on one simulated table
+//                   (SimulatedFaultSetting), over ORBIZO3_SIMULATOR_FAULT
 //   --trace FILE    every USB transfer appended to FILE, over ORBIZO3_USB_TRACE
 //   --yes           no confirmation questions
 //   --latency-timer MS   the converter's latency timer set at every connection, 1-255 (2)

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <ostream>
 
-
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -25,7 +24,8 @@ class DeviceSelection;
 //   {"error": {"code": "0x0a002002", "message": "...", "detail": "..."}}
 // with the device's error code (ErrorCodes.h), or "0x00000000" for a failure the program finds
 // itself (no table, a file that cannot be read, a usage error); the exit code is the same as
-// without --json.
+// without --json. A service bench (--all) writes JSON Lines instead: one event per line
+// (BenchProgress), ending with its summary.
 class JsonOutput {
 public:
     static QCommandLineOption option();

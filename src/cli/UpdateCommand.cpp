@@ -8,11 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "cli/BenchChild.h"
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptGuard.h"
 #include "cli/JsonOutput.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/ServiceBench.h"
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/DeviceConnection.h"
@@ -51,6 +53,8 @@ QString UpdateCommand::description() const {
 void UpdateCommand::configure(QCommandLineParser& parser) const {
     parser.addPositionalArgument("FILE", "Firmware file (.zof); default: the embedded firmware.",
                                  "[FILE]");
+    ServiceBench::configure(parser);
+    BenchChild::configure(parser);
 }
 
 QString UpdateCommand::checkArguments(const QStringList& arguments) const {
@@ -60,6 +64,15 @@ QString UpdateCommand::checkArguments(const QStringList& arguments) const {
 int UpdateCommand::run(const QCommandLineParser& parser,
                        const Korvane::Utilities::RunSettings& settings,
                        const QStringList& arguments, std::ostream& out, std::ostream& err) {
+    if (BenchChild::requested(parser))
+        return BenchChild(History::HistoryRecord::Kind::Update, parser, settings, out)
+            .run(arguments, answers);
+    if (ServiceBench::requested(parser))
+        return ServiceBench(
+                   History::HistoryRecord::Kind::Update,
+                   [this](std::ostream& o) { return confirmAll(o); },
+                   QCoreApplication::applicationFilePath())
+            .run(parser, settings, arguments, out, err);
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     // Failures as the window's error box words them, or as the JSON error.

@@ -29,6 +29,8 @@ class ProgressDisplay;
 // or a "no" prints what went wrong and exits 1.
 //
 // Ctrl-C is held off while the table is programmed (see InterruptGuard).
+// With --all, or --device given more than once, the command is a service bench (ServiceBench);
+// its children run it with --bench-child (BenchChild).
 class UpdateCommand : public CliCommand {
 public:
     explicit UpdateCommand(std::istream& answers);

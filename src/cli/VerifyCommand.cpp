@@ -1,14 +1,17 @@
 #include "cli/VerifyCommand.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <boost/format.hpp>
 #include <optional>
 #include <string>
 
+#include "cli/BenchChild.h"
 #include "cli/DeviceSelection.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptGuard.h"
 #include "cli/JsonOutput.h"
+#include "cli/ServiceBench.h"
 #include "cli/TableChoice.h"
 #include "cli/UserMessage.h"
 #include "firmware/OrbiZo3FWUpdater.h"
@@ -57,6 +60,8 @@ QString VerifyCommand::description() const {
 
 void VerifyCommand::configure(QCommandLineParser& parser) const {
     parser.addPositionalArgument("FILE", "Firmware file (.zof).");
+    ServiceBench::configure(parser);
+    BenchChild::configure(parser);
 }
 
 QString VerifyCommand::checkArguments(const QStringList& arguments) const {
@@ -66,6 +71,15 @@ QString VerifyCommand::checkArguments(const QStringList& arguments) const {
 int VerifyCommand::run(const QCommandLineParser& parser,
                        const Korvane::Utilities::RunSettings& settings,
                        const QStringList& arguments, std::ostream& out, std::ostream& err) {
+    if (BenchChild::requested(parser))
+        return BenchChild(History::HistoryRecord::Kind::Verify, parser, settings, out)
+            .run(arguments, answers);
+    if (ServiceBench::requested(parser))
+        return ServiceBench(
+                   History::HistoryRecord::Kind::Verify,
+                   [this](std::ostream& o) { return confirm(o); },
+                   QCoreApplication::applicationFilePath())
+            .run(parser, settings, arguments, out, err);
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(name(), out);
     // The file is read and checked as `update` does before any table is looked for.
@@ -103,6 +117,8 @@ int VerifyCommand::run(const QCommandLineParser& parser,
         }
         // From the boot break to the restart the table sits in its bootloader.
         const InterruptGuard guard;
+        // A verify talks to the bootloader only: the record has the serial number, no version.
+        if (record) record->identified(verifier.serialNumber(), 0);
         if (record) record->begin();
         sectors = verifier.compareSectors([&](const FirmwareVerifier::SectorComparison& sector) {
             if (record && sector.matches()) record->sectorConfirmed(sector.sector, sector.tableSum);

@@ -22,6 +22,7 @@ namespace Cli {
 // sector differs, the file is refused, the table fails or stays in its bootloader, or the
 // question is not answered with yes. Asks one question (the window's first) unless --yes.
 // Ctrl-C is held off while the table is in its bootloader (see InterruptGuard).
+// With --all, or --device given more than once, a read-only service bench (ServiceBench).
 class VerifyCommand : public CliCommand {
 public:
     explicit VerifyCommand(std::istream& answers);

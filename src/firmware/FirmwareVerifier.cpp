@@ -1,5 +1,6 @@
 #include "firmware/FirmwareVerifier.h"
 
+#include "communication/OrbiTableComManager.h"
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/OrbiZo3FirmwareHandle.h"
 
@@ -48,6 +49,14 @@ std::vector<FirmwareVerifier::SectorComparison> FirmwareVerifier::compareSectors
         throw;
     }
     return comparisons;
+}
+
+QString FirmwareVerifier::serialNumber() {
+    try {
+        return QString::fromStdString(connection.manager()->serialNumber());
+    } catch (...) {
+        return QString();
+    }
 }
 
 void FirmwareVerifier::restartApplication() {

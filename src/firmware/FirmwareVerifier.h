@@ -43,6 +43,11 @@ public:
     // OrbiZoException.
     std::vector<SectorComparison> compareSectors(const SectorReport& report);
 
+    // The table's serial number from its USB descriptor (nothing is said on the table's line),
+    // connecting if need be; empty when it cannot be read. A failure to connect is left for
+    // compareSectors to report.
+    QString serialNumber();
+
     // Restarts the table and requires it to report standby (its application running); throws
     // the OrbiZoException of the restart or of the status query otherwise.
     void restartApplication();

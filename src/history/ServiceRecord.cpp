@@ -52,6 +52,10 @@ void ServiceRecord::identified(const QString& serialNumber, std::uint16_t versio
     record.versionBefore = versionBefore;
 }
 
+void ServiceRecord::partOfBench(const QString& benchId) {
+    record.benchId = benchId;
+}
+
 void ServiceRecord::begin() {
     if (begun) return;
     begun = true;

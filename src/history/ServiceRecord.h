@@ -39,6 +39,8 @@ public:
 
     // The table as identified before the attempt changes anything.
     void identified(const QString& serialNumber, std::uint16_t versionBefore);
+    // The service bench run the attempt belongs to (its id); before begin().
+    void partOfBench(const QString& benchId);
     // Stores the record as running (durable on return); again does nothing.
     void begin();
 

@@ -11,6 +11,7 @@ const char* const kSimulatorVariable = "ORBIZO3_SIMULATOR";
 const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
 const char* const kTimingVariable = "ORBIZO3_SIMULATOR_TIMING";
 const char* const kHistoryVariable = "ORBIZO3_HISTORY";
+const char* const kFaultVariable = "ORBIZO3_SIMULATOR_FAULT";
 const char* const kHistoryUnderState = "/orbizo3/history.sqlite3";
 
 QString defaultHistoryFile(const QProcessEnvironment& environment) {
@@ -40,6 +41,7 @@ RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment)
     settings.trace = environment.value(kTraceVariable);
     settings.setSimulatorTiming(environment.value(kTimingVariable) == "1");
     settings.history = environment.value(kHistoryVariable);
+    settings.fault = environment.value(kFaultVariable);
     if (settings.history.isEmpty()) settings.history = defaultHistoryFile(environment);
     return settings;
 }
@@ -87,6 +89,7 @@ QStringList RunSettings::toArguments() const {
         arguments << "--latency-timer" << QString::number(latencyTimer);
     if (!trace.isEmpty()) arguments << "--trace" << trace;
     if (timing) arguments << "--simulator-timing";
+    if (!fault.isEmpty()) arguments << "--simulated-fault" << fault;
     if (history.isEmpty())
         arguments << "--no-history";
     else
@@ -97,7 +100,7 @@ QStringList RunSettings::toArguments() const {
 bool RunSettings::operator==(const RunSettings& other) const {
     return host == other.host && tables == other.tables && latencyTimer == other.latencyTimer &&
            trace == other.trace && timing == other.timing && history == other.history &&
-           (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
+           fault == other.fault && (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
 }
 
 }  // namespace Utilities

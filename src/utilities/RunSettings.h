@@ -37,6 +37,8 @@ public:
     //                                an empty or unreadable value means 1)
     //   ORBIZO3_USB_TRACE=FILE       the USB trace
     //   ORBIZO3_SIMULATOR_TIMING=1   the simulated tables' timing model on
+    //   ORBIZO3_SIMULATOR_FAULT=SERIAL:FAULT   a fault armed on one simulated table at start
+    //                                (orbizo3-cli's --simulated-fault tells the forms)
     //   ORBIZO3_HISTORY=FILE         the history file; else
     //   $XDG_STATE_HOME/orbizo3/history.sqlite3,
     //                                else $HOME/.local/state/orbizo3/history.sqlite3, else none
@@ -68,6 +70,11 @@ public:
     bool simulatorTiming() const { return timing; }
     void setSimulatorTiming(bool on);
 
+    // A fault armed on one simulated table when it is plugged, as "SERIAL:FAULT"; empty: none.
+    // The text is judged and armed by the program that plugs the tables.
+    QString simulatedFault() const { return fault; }
+    void setSimulatedFault(const QString& text) { fault = text; }
+
     // Empty: no history is kept.
     QString historyFile() const { return history; }
     void setHistoryFile(const QString& path) { history = path; }
@@ -96,6 +103,7 @@ private:
     QString trace;
     bool timing = false;
     QString history;
+    QString fault;
     std::shared_ptr<MonotonicClock> timeSource = MonotonicClock::steady();
 };
 

@@ -107,6 +107,39 @@ TEST_F(UpdateRecordTest, OneRecordPerUpdate) {
     }
 }
 
+// Questions answered no: a cancelled record of the identified table, the table never spoken to;
+// a file the download refuses leaves none.
+TEST_F(UpdateRecordTest, DeclinedUpdates) {
+    const QString history = folder.filePath("history.sqlite3");
+    Korvane::Utilities::RunSettings settings;
+    settings.setHistoryFile(history);
+    auto table = plugTable("OZ3W000030");
+    controller = std::make_unique<UpdaterController>(nullptr, settings);
+    log = std::make_unique<ControllerSignalLog>(controller.get());
+    controller->checkConnectedDevice();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log->arrivals.empty(); }, kDeadlineMs));
+    const std::uint64_t commands = table->commandCount();
+
+    controller->setFirmwareData(QByteArray(4096, '\xff'), folder.filePath("damaged.zof"));
+    controller->declineUpdate(true);
+    controller->setFirmwareData(embeddedFirmware());
+    controller->declineUpdate(false);
+    log.reset();
+    controller.reset();  // waits for the records
+
+    const HistoryReader::Result read = HistoryReader::read(history, QString(), 0);
+    EXPECT_TRUE(read.warnings.isEmpty());
+    ASSERT_EQ(read.records.size(), 1u);
+    const HistoryRecord& record = read.records.front();
+    EXPECT_EQ(record.outcome, Outcome::Cancelled);
+    EXPECT_EQ(record.frontEnd, HistoryRecord::FrontEnd::Window);
+    EXPECT_EQ(record.serialNumber, "OZ3W000030");
+    EXPECT_EQ(record.versionBefore, 0x0107);
+    EXPECT_TRUE(record.firmware.embedded);
+    EXPECT_TRUE(record.sectors.empty() || record.sectors.front().sum == 0);
+    EXPECT_EQ(table->commandCount(), commands) << "the table was spoken to";
+}
+
 // A damaged history is moved aside with a warning in the log; the update succeeds as ever.
 TEST_F(UpdateRecordTest, DamagedHistoryOnlyWarns) {
     const QString history = folder.filePath("history.sqlite3");

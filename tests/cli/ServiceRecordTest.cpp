@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
@@ -19,6 +21,7 @@
 #include "cli/UpdateCommand.h"
 #include "cli/VerifyCommand.h"
 #include "history/HistoryReader.h"
+#include "history/HistorySchema.h"
 #include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "simulator/Fault.h"
@@ -174,6 +177,7 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all.front().kind, HistoryRecord::Kind::Verify);
     EXPECT_EQ(all.front().outcome, Outcome::Succeeded);
+    EXPECT_EQ(all.front().serialNumber, "OZ3H000030");
     EXPECT_EQ(all.front().firmware.fileName, "FW_Zo3.zof");
     EXPECT_EQ(all.front().firmware.filePath, firmware);
     EXPECT_EQ(all.front().firmware.sha256, all.back().firmware.sha256);
@@ -185,32 +189,58 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
 // A history that cannot take the record warns once on standard error; the update's outcome
 // and exit code stay what they are.
 TEST_F(ServiceRecordTest, HistoryTroubleNeverFailsTheUpdate) {
+    // What stands in the history's way; what it returns keeps it there for the update.
     struct Case {
         const char* name;
-        std::function<void(const QString&)> spoil;
-        const char* warning;
+        std::function<std::shared_ptr<void>()> spoil;
+        const char* warning;  // a part of it
+    };
+    const auto write = [this](const QByteArray& bytes) {
+        QFile file(history);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return nullptr;
+    };
+    // Another program's connection to the file, holding `statement` until it goes.
+    const auto holding = [this](const QString& statement) {
+        auto database =
+            std::make_shared<QSqlDatabase>(QSqlDatabase::addDatabase("QSQLITE", "other"));
+        database->setDatabaseName(history);
+        EXPECT_TRUE(database->open());
+        EXPECT_TRUE(QSqlQuery(*database).exec(statement)) << statement.toStdString();
+        return std::shared_ptr<void>(database.get(), [database](void*) mutable {
+            database->close();
+            database.reset();
+            QSqlDatabase::removeDatabase("other");
+        });
     };
     const Case cases[] = {
-        {"corrupt",
-         [](const QString& path) {
-             QFile file(path);
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write(QByteArray(8192, 'x'));
-         },
-         "Update history: "},
+        {"corrupt", [&] { return write(QByteArray(8192, 'x')); }, " was moved aside to "},
         {"not a file",
-         [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path + "/in-the-way")); },
-         "Update history: "},
+         [this] {
+             EXPECT_TRUE(QDir().mkpath(history + "/in-the-way"));
+             return nullptr;
+         },
+         " cannot be opened "},
+        {"locked", [&] { return holding("BEGIN EXCLUSIVE"); }, " is locked by another program "},
+        {"newer schema",
+         [&] {
+             EXPECT_EQ(run({"update", "--yes"}).exitCode, 0);  // a file this program wrote
+             holding(QString("PRAGMA user_version = %1").arg(HistorySchema::CurrentVersion + 1));
+             return nullptr;
+         },
+         " was written by a newer version of this program "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir own;
         history = own.filePath("history.sqlite3");
-        c.spoil(history);
         plug("OZ3H000040");
+        const std::shared_ptr<void> inTheWay = c.spoil();
         const CommandRun r = run({"update", "--yes"});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err.rfind(c.warning, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.rfind("Update history: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         table->unplug();
         table.reset();

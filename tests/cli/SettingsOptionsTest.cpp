@@ -41,6 +41,7 @@ TEST(SettingsOptions, SettingsSurviveTheRoundTripThroughArguments) {
             s.setTraceFile("/tmp/a trace");
             s.setLatencyTimerMs(7);
             s.setHistoryFile("/var/h.sqlite3");
+            s.setSimulatedFault("OZ3S000002:unplug-after:40");
         }),
         made([](RunSettings& s) {
             s.useSimulatedTables(0);

@@ -229,10 +229,15 @@ TEST_F(Win32OverLibusbTest, ReadThatTimesOutIsAbortedAndTheNextExchangeIsClean) 
     EXPECT_EQ(aborted, ERROR_OPERATION_ABORTED);
     EXPECT_EQ(nothing, "");
 
+    // A read may end with the converter's status bytes only, before the answer is there.
     write("a1\r");
-    startRead();
-    auto [error, answer] = finishRead();
-    EXPECT_EQ(error, ERROR_SUCCESS);
+    std::string answer;
+    for (int reads = 0; reads < 50 && answer.find('\r') == std::string::npos; ++reads) {
+        startRead();
+        auto [error, payload] = finishRead();
+        ASSERT_EQ(error, ERROR_SUCCESS);
+        answer += payload;
+    }
     EXPECT_EQ(answer, ":a1\r");
 }
 
