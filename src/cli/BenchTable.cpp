@@ -43,7 +43,11 @@ void BenchTable::processEnded(int waitStatus, int interruptSteps, const QString&
                               Clock::time_point now) {
     if (done()) return;
     ended = now;
-    if (WIFSIGNALED(waitStatus) && WTERMSIG(waitStatus) == SIGINT && interruptSteps >= 2) {
+    // The bench's second step ends its children with SIGKILL; a child whose own second
+    // interrupt came through ends with SIGINT.
+    const bool stopped = WIFSIGNALED(waitStatus) &&
+                         (WTERMSIG(waitStatus) == SIGINT || WTERMSIG(waitStatus) == SIGKILL);
+    if (stopped && interruptSteps >= 2) {
         outcome = kCancelled;
         message = "Stopped by an interrupt.";
         return;

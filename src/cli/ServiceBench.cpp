@@ -287,8 +287,11 @@ void ServiceBench::passOn(int signal) {
     if (interruptSteps > 2) return;
     progress->interrupted(interruptSteps, interruptSteps == 1 ? kFirstStep : kSecondStep,
                           secondsSinceStart());
+    // The second step stops at once, as a second Ctrl-C stops a single update. It goes as
+    // SIGKILL: a second SIGINT could merge with the first while that is still pending in a child
+    // that has not run since, and the child would only warn.
     for (const auto& child : children) {
-        if (child) child->signal(SIGINT);
+        if (child) child->signal(interruptSteps == 1 ? SIGINT : SIGKILL);
     }
 }
 

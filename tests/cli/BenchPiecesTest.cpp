@@ -38,7 +38,8 @@ TEST(BenchTable, ProcessEndWithoutResult) {
     } cases[] = {
         {SIGINT, 2, "cancelled", "Stopped by an interrupt."},
         {SIGINT, 1, "failed", "The table's process was ended by signal 2"},
-        {SIGKILL, 2, "failed", "The table's process was ended by signal 9"},
+        {SIGKILL, 2, "cancelled", "Stopped by an interrupt."},
+        {SIGKILL, 1, "failed", "The table's process was ended by signal 9"},
         {exitedWith(0), 0, "failed",
          "The table's process ended with exit code 0 without a result. last"},
         {exitedWith(127), 0, "failed", "The table's process ended with exit code 127"},
