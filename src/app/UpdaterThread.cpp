@@ -125,7 +125,7 @@ void UpdaterThread::update(std::optional<ServiceRecord>& record) {
 void UpdaterThread::announceDevice(ServiceRecord* record) {
     DeviceConnection connection(updater->devicePath(), updater->settings());
     const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
-    if (record) record->identified(info.serialNumber, info.firmwareVersion());
+    if (record) record->identified(info.serialNumber, info.firmwareVersion(), info.latencyTimerMs);
     // The log is HTML; the serial number is the table's text and gets no say in the markup.
     SanitizerHandOver::emitQueued([this, &info] {
         emit SilentMessage(

@@ -104,7 +104,7 @@ void BenchChild::identify(ServiceRecord& record) {
             "Another OrbiZo3 at this device path",
             QString("The bench expected %1 at %2 and found %3; it leaves that table alone.")
                 .arg(serial, devicePath, info.serialNumber));
-    record.identified(info.serialNumber, info.firmwareVersion());
+    record.identified(info.serialNumber, info.firmwareVersion(), info.latencyTimerMs);
     write(QJsonObject{{"event", "identified"}, {"version_before", info.versionText()}});
 }
 

@@ -44,10 +44,10 @@ BenchSignals::~BenchSignals() {
 }
 
 std::vector<int> BenchSignals::take() {
-    std::vector<int> signals;
+    std::vector<int> caught;  // not "signals": Qt defines that as a macro
     unsigned char number = 0;
-    while (pipeEnds[0] >= 0 && ::read(pipeEnds[0], &number, 1) == 1) signals.push_back(number);
-    return signals;
+    while (pipeEnds[0] >= 0 && ::read(pipeEnds[0], &number, 1) == 1) caught.push_back(number);
+    return caught;
 }
 
 // Signal context: one write into a non-blocking pipe. A full pipe (hundreds of signals not yet

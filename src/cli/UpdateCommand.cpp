@@ -154,7 +154,8 @@ void UpdateCommand::performUpdate(OrbiZo3FWUpdater& updater, bool customFirmware
     {
         DeviceConnection connection(updater.devicePath(), updater.settings());
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
-        if (record) record->identified(info.serialNumber, info.firmwareVersion());
+        if (record)
+            record->identified(info.serialNumber, info.firmwareVersion(), info.latencyTimerMs);
         progress.note(QCoreApplication::translate("UpdaterThread",
                                                   "Start update OrbiZo3 with serial number %1",
                                                   "%1 is Serial number")

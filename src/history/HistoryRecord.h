@@ -63,7 +63,8 @@ public:
     std::uint16_t versionBefore = 0;  // firmware version words; 0 none or unknown
     std::uint16_t versionAfter = 0;
     bool simulated = false;
-    int latencyTimerMs = -1;  // the converter's latency timer set at connection; -1 left alone
+    int latencyTimerMs =
+        -1;  // the converter's latency timer in effect (as read back); -1 left alone
     Firmware firmware;
     QString benchId;  // the service bench run this record belongs to; empty outside one
     Outcome outcome = Outcome::Running;

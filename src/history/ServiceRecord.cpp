@@ -47,9 +47,12 @@ ServiceRecord::~ServiceRecord() {
     showWarnings();
 }
 
-void ServiceRecord::identified(const QString& serialNumber, std::uint16_t versionBefore) {
+void ServiceRecord::identified(const QString& serialNumber, std::uint16_t versionBefore,
+                               int latencyTimerMs) {
     record.serialNumber = serialNumber;
     record.versionBefore = versionBefore;
+    // A converter left at its own timer (-1) is not asked, so nothing was read back.
+    if (latencyTimerMs > 0 && record.latencyTimerMs != -1) record.latencyTimerMs = latencyTimerMs;
 }
 
 void ServiceRecord::partOfBench(const QString& benchId) {

@@ -37,8 +37,11 @@ public:
     ServiceRecord(const ServiceRecord&) = delete;
     ServiceRecord& operator=(const ServiceRecord&) = delete;
 
-    // The table as identified before the attempt changes anything.
-    void identified(const QString& serialNumber, std::uint16_t versionBefore);
+    // The table as identified before the attempt changes anything. `latencyTimerMs`: the
+    // converter's latency timer in effect as the identification's connection read it back (0:
+    // not read; the record then keeps the value the settings ask for).
+    void identified(const QString& serialNumber, std::uint16_t versionBefore,
+                    int latencyTimerMs = 0);
     // The service bench run the attempt belongs to (its id); before begin().
     void partOfBench(const QString& benchId);
     // Stores the record as running (durable on return); again does nothing.

@@ -21,7 +21,7 @@ using namespace Korvane::DeviceDriver::OrbiZo::Cli;
 using namespace Korvane::DeviceDriver::OrbiZo::History;
 using Korvane::Utilities::RunSettings;
 
-struct Outcome {
+struct HistoryRun {
     int exitCode = -1;
     std::string out;
     std::string err;
@@ -51,7 +51,7 @@ protected:
         ASSERT_TRUE(recorder.takeWarnings().isEmpty());
     }
 
-    Outcome run(QStringList arguments) {
+    HistoryRun run(QStringList arguments) {
         CommandDispatcher dispatcher("test");
         dispatcher.addGlobalOption(JsonOutput::option());
         for (const QCommandLineOption& option : DeviceSelection::globalOptions())
@@ -62,7 +62,7 @@ protected:
         dispatcher.addCommand(std::make_unique<HistoryCommand>());
         std::ostringstream out;
         std::ostringstream err;
-        Outcome outcome;
+        HistoryRun outcome;
         outcome.exitCode = dispatcher.run(
             QStringList{"orbizo3-cli", "--history", path, "history"} + arguments, out, err);
         outcome.out = out.str();
@@ -75,10 +75,10 @@ protected:
 };
 
 TEST_F(HistoryCommandTest, EmptyHistoryIsNoFailure) {
-    const Outcome text = run({});
+    const HistoryRun text = run({});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_EQ(text.out, "No update history.\n");
-    const Outcome json = run({"--json"});
+    const HistoryRun json = run({"--json"});
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(json.out, "{\"history\":\"" + path.toStdString() + "\",\"records\":[]}\n");
     EXPECT_EQ(run({"--csv"}).out.find("\r\n") + 2, run({"--csv"}).out.size());  // header only
@@ -88,7 +88,7 @@ TEST_F(HistoryCommandTest, ThreeFormsNewestFirst) {
     addRecord("OZ3S000001", HistoryRecord::Outcome::Succeeded, QString());
     addRecord("OZ3S000002", HistoryRecord::Outcome::Failed, "FW \"new\", 2.zof");
 
-    const Outcome text = run({});
+    const HistoryRun text = run({});
     ASSERT_EQ(text.exitCode, 0) << text.err;
     const QStringList lines = QString::fromStdString(text.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
@@ -118,7 +118,7 @@ TEST_F(HistoryCommandTest, ThreeFormsNewestFirst) {
         << csv[1].toStdString();
     EXPECT_TRUE(csv[3].isEmpty());
 
-    const Outcome json = run({"--json", "--serial", "OZ3S000002"});
+    const HistoryRun json = run({"--json", "--serial", "OZ3S000002"});
     const QJsonArray records =
         QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["records"].toArray();
     ASSERT_EQ(records.size(), 1);
@@ -145,7 +145,7 @@ TEST_F(HistoryCommandTest, RefusedLines) {
         {{"extra"}, 2, "history takes no arguments."},
     };
     for (const Case& c : cases) {
-        const Outcome outcome = run(c.arguments);
+        const HistoryRun outcome = run(c.arguments);
         EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
         EXPECT_EQ(outcome.err.substr(0, c.err.size()), c.err);
     }

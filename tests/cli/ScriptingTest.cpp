@@ -37,7 +37,7 @@ const QString kFirstTable =
     "\\\\?\\usb#vid_1209&pid_7a03#OZ3S000001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 const QString kSecondTable = QString(kFirstTable).replace("000001", "000002");
 
-struct Outcome {
+struct ScriptRun {
     int exitCode = -1;
     std::string out;
     std::string err;
@@ -65,7 +65,7 @@ protected:
         return settings;
     }
 
-    static Outcome run(const QStringList& arguments, const std::string& answers = std::string()) {
+    static ScriptRun run(const QStringList& arguments, const std::string& answers = std::string()) {
         std::istringstream input(answers);
         CommandDispatcher dispatcher("test");
         for (const QCommandLineOption& option : DeviceSelection::globalOptions())
@@ -82,7 +82,7 @@ protected:
         dispatcher.addCommand(std::make_unique<VerifyCommand>(input));
         std::ostringstream out;
         std::ostringstream err;
-        Outcome outcome;
+        ScriptRun outcome;
         outcome.exitCode = dispatcher.run(QStringList{"orbizo3-cli"} + arguments, out, err);
         outcome.out = out.str();
         outcome.err = err.str();
@@ -107,7 +107,7 @@ std::vector<std::shared_ptr<SimulatedTable>> Scripting::tables;
 TEST_F(Scripting, SeveralTablesAreRefusedUnlessOneIsNamed) {
     for (const QStringList& command :
          {QStringList{"info"}, QStringList{"update", "--yes"}, QStringList{"verify", kFirmware}}) {
-        const Outcome o = run(command);
+        const ScriptRun o = run(command);
         EXPECT_EQ(o.exitCode, 2) << command.join(' ').toStdString();
         EXPECT_EQ(o.out, "");
         EXPECT_NE(o.err.find((kFirstTable + "\tOZ3S000001\n").toStdString()), std::string::npos)
@@ -119,7 +119,7 @@ TEST_F(Scripting, SeveralTablesAreRefusedUnlessOneIsNamed) {
     EXPECT_EQ(refusal["tables"].toArray()[1].toObject()["serial_number"].toString(), "OZ3S000002");
 
     for (const QString& device : {QString("OZ3S000002"), kSecondTable.toUpper()}) {
-        const Outcome info = run({"--device", device, "info"});
+        const ScriptRun info = run({"--device", device, "info"});
         EXPECT_EQ(info.exitCode, 0) << info.err;
         EXPECT_EQ(info.out.rfind("Serial number: OZ3S000002\n", 0), 0u) << info.out;
     }
@@ -150,19 +150,21 @@ TEST_F(Scripting, JsonDocumentsOfEveryCommand) {
     EXPECT_TRUE(check["vector_checksum"].isNull());
 
     // Questions cannot be answered in JSON mode.
-    const Outcome unconfirmed = run({"--json", "--device", "OZ3S000001", "update"});
+    const ScriptRun unconfirmed = run({"--json", "--device", "OZ3S000001", "update"});
     EXPECT_EQ(unconfirmed.exitCode, 2);
     EXPECT_TRUE(
         unconfirmed.json()["error"].toObject()["message"].toString().startsWith("update --json"));
 
-    const Outcome update = run({"--json", "--device", "OZ3S000001", "update", "--yes", kFirmware});
+    const ScriptRun update =
+        run({"--json", "--device", "OZ3S000001", "update", "--yes", kFirmware});
     EXPECT_EQ(update.exitCode, 0) << update.out;
     EXPECT_EQ(update.err, "");
     EXPECT_EQ(update.json(),
               (QJsonObject{
                   {"device", kFirstTable}, {"result", "updated"}, {"firmware_version", "1.09"}}));
 
-    const Outcome verify = run({"--json", "--device", "OZ3S000001", "--yes", "verify", kFirmware});
+    const ScriptRun verify =
+        run({"--json", "--device", "OZ3S000001", "--yes", "verify", kFirmware});
     EXPECT_EQ(verify.exitCode, 0) << verify.out;
     EXPECT_TRUE(verify.json()["verified"].toBool());
     EXPECT_EQ(verify.json()["sectors"].toArray().size(), 10);
@@ -204,7 +206,7 @@ TEST_F(Scripting, JsonErrorsCarryCodeMessageAndDetail) {
          "Firmware contains configuration sectors."},
     };
     for (const Case& c : cases) {
-        const Outcome o = run(c.arguments);
+        const ScriptRun o = run(c.arguments);
         EXPECT_EQ(o.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
         EXPECT_EQ(o.err, "");
         const QJsonObject error = o.json()["error"].toObject();
@@ -221,7 +223,7 @@ TEST_F(Scripting, JsonModeReportsAnUnwritableTraceFileAsItsError) {
                   {"--json", "--simulate", "--trace", "/no/such/dir/usb.trace", "list"});
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 1);
-    const Outcome o{1, process.readAllStandardOutput().toStdString(), std::string()};
+    const ScriptRun o{1, process.readAllStandardOutput().toStdString(), std::string()};
     EXPECT_TRUE(o.json()["error"].toObject()["message"].toString().startsWith(
         "Cannot write USB trace file '/no/such/dir/usb.trace': "))
         << o.out;
@@ -233,7 +235,7 @@ TEST_F(Scripting, VerifyComparesWithoutWritingAndRestartsTheTable) {
     SimulatedTable& table = *tables[1];
     const QStringList verify{"--device", "OZ3S000002", "verify", kFirmware};
     table.clearTranscript();
-    const Outcome before = run(verify, "y\n");
+    const ScriptRun before = run(verify, "y\n");
     EXPECT_EQ(before.exitCode, 1) << before.err;
     EXPECT_NE(before.out.find("[y/N] "), std::string::npos);
     EXPECT_NE(before.out.find("sector 4 differs: table 0x"), std::string::npos) << before.out;
@@ -248,7 +250,7 @@ TEST_F(Scripting, VerifyComparesWithoutWritingAndRestartsTheTable) {
               "Simulated table (ORBIZO3_SIMULATOR is set)\n");
 
     ASSERT_EQ(run({"--device", "OZ3S000002", "update", "--yes", kFirmware}).exitCode, 0);
-    const Outcome after = run(QStringList{"--yes"} + verify);
+    const ScriptRun after = run(QStringList{"--yes"} + verify);
     EXPECT_EQ(after.exitCode, 0) << after.err;
     EXPECT_EQ(after.out,
               "sector 4 match\nsector 5 match\nsector 6 match\nsector 7 match\nsector 8 match\n"
@@ -257,7 +259,7 @@ TEST_F(Scripting, VerifyComparesWithoutWritingAndRestartsTheTable) {
 
     // A table whose application no longer starts stays in its bootloader, and verify says so.
     table.setFlashContents(0x8000, {0, 0, 0, 0});
-    const Outcome stuck = run(QStringList{"--yes"} + verify);
+    const ScriptRun stuck = run(QStringList{"--yes"} + verify);
     EXPECT_EQ(stuck.exitCode, 1);
     EXPECT_NE(stuck.err.find("could not be restarted into its application"), std::string::npos)
         << stuck.err;

@@ -36,7 +36,7 @@ using namespace Korvane::DeviceDriver::OrbiZo::History;
 using Korvane::Simulator::Fault;
 using Korvane::Simulator::SimulatedTable;
 using Korvane::Utilities::RunSettings;
-using Outcome = HistoryRecord::Outcome;
+using RecordOutcome = HistoryRecord::Outcome;
 
 struct CommandRun {
     int exitCode = -1;
@@ -109,19 +109,22 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         const char* name;
         std::function<void(SimulatedTable&)> arm;
         std::string answers;
-        Outcome outcome;
+        RecordOutcome outcome;
         QString caption;
         QString command;  // where it failed
         int sector;
-        int confirmed;  // sectors with the table's sum
+        int confirmed;           // sectors with the table's sum
+        int latencyTimerMs = 2;  // in effect
     };
     const Case cases[] = {
-        {"success", [](SimulatedTable&) {}, "y\ny\ny\n", Outcome::Succeeded, "", "", -1, 10},
+        {"success", [](SimulatedTable&) {}, "y\ny\ny\n", RecordOutcome::Succeeded, "", "", -1, 10},
         {"locked sector", [](SimulatedTable& t) { t.inject(Fault::deviceError("u2", 7)); },
-         "y\ny\ny\n", Outcome::Failed, "Firmware update failed", "u2", 4, 0},
+         "y\ny\ny\n", RecordOutcome::Failed, "Firmware update failed", "u2", 4, 0},
         {"unplugged", [](SimulatedTable& t) { t.powerLossInSector(5); }, "y\ny\ny\n",
-         Outcome::Failed, "OrbiZo3 disconnected", "u1", 5, 1},
-        {"cancelled", [](SimulatedTable&) {}, "y\nn\n", Outcome::Cancelled, "", "", -1, 0},
+         RecordOutcome::Failed, "OrbiZo3 disconnected", "u1", 5, 1},
+        {"cancelled", [](SimulatedTable&) {}, "y\nn\n", RecordOutcome::Cancelled, "", "", -1, 0},
+        {"converter keeps 16 ms", [](SimulatedTable& t) { t.ignoreLatencyTimer(true); },
+         "y\ny\ny\n", RecordOutcome::Succeeded, "", "", -1, 10, 16},
     };
     int tables = 0;
     for (const Case& c : cases) {
@@ -130,7 +133,7 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         plug(serial);
         c.arm(*table);
         const CommandRun r = run({"update"}, c.answers);
-        EXPECT_EQ(r.exitCode, c.outcome == Outcome::Succeeded ? 0 : 1) << r.err;
+        EXPECT_EQ(r.exitCode, c.outcome == RecordOutcome::Succeeded ? 0 : 1) << r.err;
         table->unplug();
         table.reset();
 
@@ -140,11 +143,12 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         EXPECT_EQ(record.outcome, c.outcome);
         EXPECT_EQ(record.kind, HistoryRecord::Kind::Update);
         EXPECT_EQ(record.frontEnd, HistoryRecord::FrontEnd::Cli);
-        EXPECT_EQ(record.serialNumber.toStdString(), c.outcome == Outcome::Cancelled ? "" : serial);
-        EXPECT_EQ(record.versionBefore, c.outcome == Outcome::Cancelled ? 0 : 0x0107);
-        EXPECT_EQ(record.versionAfter, c.outcome == Outcome::Succeeded ? 0x0109 : 0);
+        EXPECT_EQ(record.serialNumber.toStdString(),
+                  c.outcome == RecordOutcome::Cancelled ? "" : serial);
+        EXPECT_EQ(record.versionBefore, c.outcome == RecordOutcome::Cancelled ? 0 : 0x0107);
+        EXPECT_EQ(record.versionAfter, c.outcome == RecordOutcome::Succeeded ? 0x0109 : 0);
         EXPECT_TRUE(record.simulated);
-        EXPECT_EQ(record.latencyTimerMs, 2);
+        EXPECT_EQ(record.latencyTimerMs, c.latencyTimerMs);
         EXPECT_TRUE(record.firmware.embedded);
         EXPECT_EQ(record.firmware.embeddedVersion, 0x0109);
         EXPECT_EQ(record.firmware.sha256.size(), 64);
@@ -152,7 +156,7 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         EXPECT_EQ(record.failure.caption, c.caption);
         EXPECT_EQ(record.failure.command, c.command);
         EXPECT_EQ(record.failure.sector, c.sector);
-        if (c.outcome == Outcome::Failed) {
+        if (c.outcome == RecordOutcome::Failed) {
             EXPECT_NE(record.failure.code, 0);
         }
         EXPECT_EQ(confirmedSectors(record), c.confirmed);
@@ -176,7 +180,7 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
     const std::vector<HistoryRecord> all = records();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all.front().kind, HistoryRecord::Kind::Verify);
-    EXPECT_EQ(all.front().outcome, Outcome::Succeeded);
+    EXPECT_EQ(all.front().outcome, RecordOutcome::Succeeded);
     EXPECT_EQ(all.front().serialNumber, "OZ3H000030");
     EXPECT_EQ(all.front().firmware.fileName, "FW_Zo3.zof");
     EXPECT_EQ(all.front().firmware.filePath, firmware);
@@ -271,7 +275,7 @@ TEST_F(ServiceRecordTest, KilledUpdateReadsAsInterrupted) {
 
     const std::vector<HistoryRecord> all = records();
     ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all.front().outcome, Outcome::Interrupted);
+    EXPECT_EQ(all.front().outcome, RecordOutcome::Interrupted);
     EXPECT_EQ(all.front().serialNumber, "OZ3S000001");
     EXPECT_EQ(all.front().versionBefore, 0x0107);
     EXPECT_FALSE(all.front().ended.isValid());

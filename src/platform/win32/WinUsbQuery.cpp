@@ -12,7 +12,7 @@ using namespace Korvane::Platform;
 
 namespace {
 
-BOOL fail(DWORD error) {
+BOOL failQuery(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
@@ -68,8 +68,8 @@ BOOL WINAPI WinUsb_GetCurrentAlternateSetting(WINUSB_INTERFACE_HANDLE InterfaceH
                                               PUCHAR SettingNumber) {
     auto interface = HandleTable::instance().find<WinUsbInterface>(
         InterfaceHandle, Win32ObjectKind::WinUsbInterface);
-    if (!interface || !interface->session()) return fail(ERROR_INVALID_HANDLE);
-    if (SettingNumber == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (!interface || !interface->session()) return failQuery(ERROR_INVALID_HANDLE);
+    if (SettingNumber == nullptr) return failQuery(ERROR_INVALID_PARAMETER);
     *SettingNumber = 0;
     return TRUE;
 }
@@ -79,9 +79,9 @@ BOOL WINAPI WinUsb_QueryInterfaceSettings(WINUSB_INTERFACE_HANDLE InterfaceHandl
                                           PUSB_INTERFACE_DESCRIPTOR UsbAltInterfaceDescriptor) {
     std::vector<std::uint8_t> all = configuration(InterfaceHandle);
     if (all.empty()) return FALSE;
-    if (UsbAltInterfaceDescriptor == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (UsbAltInterfaceDescriptor == nullptr) return failQuery(ERROR_INVALID_PARAMETER);
     std::size_t at = findInterface(all, AlternateInterfaceNumber);
-    if (at == all.size()) return fail(ERROR_NO_MORE_ITEMS);
+    if (at == all.size()) return failQuery(ERROR_NO_MORE_ITEMS);
     std::memcpy(UsbAltInterfaceDescriptor, &all[at], sizeof(USB_INTERFACE_DESCRIPTOR));
     return TRUE;
 }
@@ -91,9 +91,9 @@ BOOL WINAPI WinUsb_QueryPipe(WINUSB_INTERFACE_HANDLE InterfaceHandle,
                              PWINUSB_PIPE_INFORMATION PipeInformation) {
     std::vector<std::uint8_t> all = configuration(InterfaceHandle);
     if (all.empty()) return FALSE;
-    if (PipeInformation == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (PipeInformation == nullptr) return failQuery(ERROR_INVALID_PARAMETER);
     std::size_t at = findInterface(all, AlternateInterfaceNumber);
-    if (at == all.size()) return fail(ERROR_NO_MORE_ITEMS);
+    if (at == all.size()) return failQuery(ERROR_NO_MORE_ITEMS);
     UCHAR index = 0;
     for (at = nextDescriptor(all, at); at + 7 <= all.size(); at = nextDescriptor(all, at)) {
         UCHAR type = all[at + 1];
@@ -106,7 +106,7 @@ BOOL WINAPI WinUsb_QueryPipe(WINUSB_INTERFACE_HANDLE InterfaceHandle,
         PipeInformation->Interval = all[at + 6];
         return TRUE;
     }
-    return fail(ERROR_NO_MORE_ITEMS);
+    return failQuery(ERROR_NO_MORE_ITEMS);
 }
 
 #endif

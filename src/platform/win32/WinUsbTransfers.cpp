@@ -20,7 +20,7 @@ std::shared_ptr<UsbDeviceSession> sessionOf(WINUSB_INTERFACE_HANDLE handle) {
     return session;
 }
 
-BOOL fail(DWORD error) {
+BOOL failTransfer(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
@@ -43,9 +43,9 @@ BOOL startBulk(WINUSB_INTERFACE_HANDLE handle, UCHAR pipe, bool in, PUCHAR buffe
     auto interface =
         HandleTable::instance().find<WinUsbInterface>(handle, Win32ObjectKind::WinUsbInterface);
     std::shared_ptr<UsbDeviceSession> session = interface ? interface->session() : nullptr;
-    if (!session) return fail(ERROR_INVALID_HANDLE);
+    if (!session) return failTransfer(ERROR_INVALID_HANDLE);
     if (((pipe & kDirectionIn) != 0) != in || (buffer == nullptr && length != 0)) {
-        return fail(ERROR_INVALID_PARAMETER);
+        return failTransfer(ERROR_INVALID_PARAMETER);
     }
     if (transferred) *transferred = 0;
 
@@ -72,29 +72,29 @@ BOOL startBulk(WINUSB_INTERFACE_HANDLE handle, UCHAR pipe, bool in, PUCHAR buffe
     if (error != ERROR_SUCCESS) {
         if (overlapped) overlapped->Internal = statusOf(error);
         record->complete(error, 0);
-        return fail(error);
+        return failTransfer(error);
     }
-    if (overlapped) return fail(ERROR_IO_PENDING);
+    if (overlapped) return failTransfer(ERROR_IO_PENDING);
 
     std::uint32_t moved = 0;
     record->outcome(true, error, moved);
     if (transferred) *transferred = moved;
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 }  // namespace
 
 BOOL WINAPI WinUsb_Initialize(HANDLE DeviceHandle, PWINUSB_INTERFACE_HANDLE InterfaceHandle) {
     auto file = HandleTable::instance().find<DeviceFile>(DeviceHandle, Win32ObjectKind::DeviceFile);
-    if (!file || !file->session()) return fail(ERROR_INVALID_HANDLE);
-    if (InterfaceHandle == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (!file || !file->session()) return failTransfer(ERROR_INVALID_HANDLE);
+    if (InterfaceHandle == nullptr) return failTransfer(ERROR_INVALID_PARAMETER);
     *InterfaceHandle = HandleTable::instance().add(std::make_shared<WinUsbInterface>(file));
     return TRUE;
 }
 
 BOOL WINAPI WinUsb_Free(WINUSB_INTERFACE_HANDLE InterfaceHandle) {
     if (!HandleTable::instance().close(InterfaceHandle, {Win32ObjectKind::WinUsbInterface})) {
-        return fail(ERROR_INVALID_HANDLE);
+        return failTransfer(ERROR_INVALID_HANDLE);
     }
     return TRUE;
 }
@@ -104,7 +104,8 @@ BOOL WINAPI WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR 
                                  PULONG LengthTransferred) {
     std::shared_ptr<UsbDeviceSession> session = sessionOf(InterfaceHandle);
     if (!session) return FALSE;
-    if (Buffer == nullptr || LengthTransferred == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (Buffer == nullptr || LengthTransferred == nullptr)
+        return failTransfer(ERROR_INVALID_PARAMETER);
     std::uint32_t moved = 0;
     UsbError error =
         session->getDescriptor(DescriptorType, Index, LanguageID, Buffer, BufferLength, moved);
@@ -112,7 +113,7 @@ BOOL WINAPI WinUsb_GetDescriptor(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR 
                                          static_cast<std::uint16_t>(DescriptorType << 8 | Index),
                                          LanguageID, Buffer, moved);
     *LengthTransferred = moved;
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 BOOL WINAPI WinUsb_ControlTransfer(WINUSB_INTERFACE_HANDLE InterfaceHandle,
@@ -122,7 +123,7 @@ BOOL WINAPI WinUsb_ControlTransfer(WINUSB_INTERFACE_HANDLE InterfaceHandle,
     std::shared_ptr<UsbDeviceSession> session = sessionOf(InterfaceHandle);
     if (!session) return FALSE;
     if (SetupPacket.Length != 0 && (Buffer == nullptr || BufferLength < SetupPacket.Length)) {
-        return fail(ERROR_INVALID_PARAMETER);
+        return failTransfer(ERROR_INVALID_PARAMETER);
     }
     UsbSetupPacket setup;
     setup.requestType = SetupPacket.RequestType;
@@ -140,7 +141,7 @@ BOOL WINAPI WinUsb_ControlTransfer(WINUSB_INTERFACE_HANDLE InterfaceHandle,
         Overlapped->InternalHigh = moved;
         if (Overlapped->hEvent) SetEvent(Overlapped->hEvent);
     }
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 BOOL WINAPI WinUsb_ReadPipe(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR PipeID, PUCHAR Buffer,
@@ -161,28 +162,29 @@ BOOL WINAPI WinUsb_GetOverlappedResult(WINUSB_INTERFACE_HANDLE InterfaceHandle,
                                        LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
     auto interface = HandleTable::instance().find<WinUsbInterface>(
         InterfaceHandle, Win32ObjectKind::WinUsbInterface);
-    if (!interface) return fail(ERROR_INVALID_HANDLE);
+    if (!interface) return failTransfer(ERROR_INVALID_HANDLE);
     std::shared_ptr<OverlappedTransfer> record = interface->tracked(lpOverlapped);
-    if (!record || lpNumberOfBytesTransferred == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (!record || lpNumberOfBytesTransferred == nullptr)
+        return failTransfer(ERROR_INVALID_PARAMETER);
     std::uint32_t error = 0;
     std::uint32_t moved = 0;
-    if (!record->outcome(bWait != FALSE, error, moved)) return fail(ERROR_IO_INCOMPLETE);
+    if (!record->outcome(bWait != FALSE, error, moved)) return failTransfer(ERROR_IO_INCOMPLETE);
     *lpNumberOfBytesTransferred = moved;
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 BOOL WINAPI WinUsb_AbortPipe(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR PipeID) {
     std::shared_ptr<UsbDeviceSession> session = sessionOf(InterfaceHandle);
     if (!session) return FALSE;
     UsbError error = session->cancelEndpoint(PipeID);
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 BOOL WINAPI WinUsb_ResetPipe(WINUSB_INTERFACE_HANDLE InterfaceHandle, UCHAR PipeID) {
     std::shared_ptr<UsbDeviceSession> session = sessionOf(InterfaceHandle);
     if (!session) return FALSE;
     UsbError error = session->resetEndpoint(PipeID);
-    return error == ERROR_SUCCESS ? TRUE : fail(error);
+    return error == ERROR_SUCCESS ? TRUE : failTransfer(error);
 }
 
 #endif

@@ -11,7 +11,7 @@ namespace Platform {
 namespace {
 
 constexpr std::uint8_t kDirectionIn = 0x80;
-constexpr std::uint8_t kGetDescriptor = 0x06;
+constexpr std::uint8_t kStandardGetDescriptor = 0x06;
 
 }  // namespace
 
@@ -40,7 +40,7 @@ UsbError SimulatedUsbConnection::controlTransfer(const UsbSetupPacket& setup, st
                                                  std::uint32_t& transferred) {
     transferred = 0;
     bool toHost = (setup.requestType & kDirectionIn) != 0;
-    if (setup.requestType == kDirectionIn && setup.request == kGetDescriptor) {
+    if (setup.requestType == kDirectionIn && setup.request == kStandardGetDescriptor) {
         return getDescriptor(static_cast<std::uint8_t>(setup.value >> 8),
                              static_cast<std::uint8_t>(setup.value), setup.index, buffer,
                              setup.length, transferred);
