@@ -33,7 +33,6 @@ void HistoryRecorder::begin(const HistoryRecord& given) {
     record.failure = HistoryRecord::Failure();
     record.sectors.clear();
     record.process = ProcessIdentity::current();
-    if (record.user.isEmpty()) record.user = userName();
     if (record.host.isEmpty()) record.host = QSysInfo::machineHostName();
     state = State::Off;
     try {
@@ -146,14 +145,6 @@ void HistoryRecorder::warn(const QString& problem, const QString& consequence) {
 QString HistoryRecorder::attempt() const {
     return record.kind == HistoryRecord::Kind::Verify ? QStringLiteral("this verification")
                                                       : QStringLiteral("this update");
-}
-
-QString HistoryRecorder::userName() {
-    for (const char* variable : {"USER", "LOGNAME", "USERNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
-        if (!name.isEmpty()) return name;
-    }
-    return QString();
 }
 
 }  // namespace History

@@ -37,7 +37,8 @@ public:
     HistoryRecorder& operator=(const HistoryRecorder&) = delete;
 
     // Stores `record` as running. The recorder fills in the start time, this process's identity,
-    // and the user and host name when they are empty; its outcome, end and sectors are ignored.
+    // and the host name when it is empty; its outcome, end and sectors are ignored. The user is
+    // the caller's to give (RunSettings::userName).
     void begin(const HistoryRecord& record);
     void sectorWritten(int sector);
     // `sum`: the table's byte sum over the sector, as it confirmed it.
@@ -61,7 +62,6 @@ private:
     void takeNotices();
     void warn(const QString& problem, const QString& consequence);
     QString attempt() const;
-    static QString userName();
 
     QString path;
     int busyTimeoutMs;

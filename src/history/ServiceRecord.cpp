@@ -23,6 +23,7 @@ ServiceRecord::ServiceRecord(const Korvane::Utilities::RunSettings& settings,
     if (record.programVersion.isNull()) record.programVersion = QStringLiteral("");
     record.devicePath = devicePath;
     record.simulated = settings.simulated();
+    record.user = settings.userName();
     record.latencyTimerMs =
         settings.latencyTimerMs() == Korvane::Utilities::RunSettings::kKeepConverterLatencyTimer
             ? -1

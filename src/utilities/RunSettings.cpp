@@ -43,6 +43,10 @@ RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment)
     settings.history = environment.value(kHistoryVariable);
     settings.fault = environment.value(kFaultVariable);
     if (settings.history.isEmpty()) settings.history = defaultHistoryFile(environment);
+    for (const char* variable : {"USER", "LOGNAME", "USERNAME"}) {
+        settings.user = environment.value(variable);
+        if (!settings.user.isEmpty()) break;
+    }
     return settings;
 }
 
@@ -100,7 +104,8 @@ QStringList RunSettings::toArguments() const {
 bool RunSettings::operator==(const RunSettings& other) const {
     return host == other.host && tables == other.tables && latencyTimer == other.latencyTimer &&
            trace == other.trace && timing == other.timing && history == other.history &&
-           fault == other.fault && (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
+           fault == other.fault && user == other.user &&
+           (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
 }
 
 }  // namespace Utilities

@@ -14,7 +14,8 @@ namespace Utilities {
 
 // What one run of a program is told from outside: which USB host it talks to, the serial
 // converter's latency timer, the USB trace file, the simulated table's timing model, the
-// service history file and the clock that answer time-outs are measured on. Each program's main
+// service history file, the user the history names and the clock that answer time-outs are
+// measured on. Each program's main
 // builds it once, from the environment (fromEnvironment) and, in orbizo3-cli, from the options on
 // top of that, and hands it down to the objects that use it: by constructor argument or by
 // parameter, whose default is this class's default value (real USB, 2 ms latency timer, no trace,
@@ -42,6 +43,7 @@ public:
     //   ORBIZO3_HISTORY=FILE         the history file; else
     //   $XDG_STATE_HOME/orbizo3/history.sqlite3,
     //                                else $HOME/.local/state/orbizo3/history.sqlite3, else none
+    //   USER, else LOGNAME, else USERNAME   the user name the history records
     static RunSettings fromEnvironment(const QProcessEnvironment& environment);
     // How many tables a value of ORBIZO3_SIMULATOR asks for.
     static unsigned simulatedTableCount(const QString& value);
@@ -79,6 +81,11 @@ public:
     QString historyFile() const { return history; }
     void setHistoryFile(const QString& path) { history = path; }
 
+    // Who runs the program, as the history records it; empty: not known. Not an option: a
+    // child process inherits the variables it comes from.
+    QString userName() const { return user; }
+    void setUserName(const QString& name) { user = name; }
+
     // The clock answer time-outs are measured on; never null.
     std::shared_ptr<MonotonicClock> clock() const { return timeSource; }
     // The virtual clock the simulated tables are to move on, or null when time-outs read the
@@ -104,6 +111,7 @@ private:
     bool timing = false;
     QString history;
     QString fault;
+    QString user;
     std::shared_ptr<MonotonicClock> timeSource = MonotonicClock::steady();
 };
 

@@ -69,7 +69,9 @@ protected:
         for (const QCommandLineOption& option : DeviceSelection::globalOptions())
             dispatcher.addGlobalOption(option);
         dispatcher.setRunSettings([](const QCommandLineParser& parser) {
-            return DeviceSelection::runSettings(parser, RunSettings());
+            RunSettings environment;
+            environment.setUserName("service-7");
+            return DeviceSelection::runSettings(parser, environment);
         });
         dispatcher.addCommand(std::make_unique<UpdateCommand>(input));
         dispatcher.addCommand(std::make_unique<VerifyCommand>(input));
@@ -148,6 +150,7 @@ TEST_F(ServiceRecordTest, UpdateOutcomes) {
         EXPECT_EQ(record.versionBefore, c.outcome == RecordOutcome::Cancelled ? 0 : 0x0107);
         EXPECT_EQ(record.versionAfter, c.outcome == RecordOutcome::Succeeded ? 0x0109 : 0);
         EXPECT_TRUE(record.simulated);
+        EXPECT_EQ(record.user, "service-7");
         EXPECT_EQ(record.latencyTimerMs, c.latencyTimerMs);
         EXPECT_TRUE(record.firmware.embedded);
         EXPECT_EQ(record.firmware.embeddedVersion, 0x0109);
@@ -182,6 +185,7 @@ TEST_F(ServiceRecordTest, VerifyAndRefusedFile) {
     EXPECT_EQ(all.front().kind, HistoryRecord::Kind::Verify);
     EXPECT_EQ(all.front().outcome, RecordOutcome::Succeeded);
     EXPECT_EQ(all.front().serialNumber, "OZ3H000030");
+    EXPECT_EQ(all.front().user, "service-7");
     EXPECT_EQ(all.front().firmware.fileName, "FW_Zo3.zof");
     EXPECT_EQ(all.front().firmware.filePath, firmware);
     EXPECT_EQ(all.front().firmware.sha256, all.back().firmware.sha256);

@@ -34,35 +34,42 @@ TEST(RunSettings, SimulatedTablesFromTheVariable) {
     }
 }
 
-TEST(RunSettings, TraceTimingAndHistoryFromTheEnvironment) {
+TEST(RunSettings, TraceTimingHistoryAndUserFromTheEnvironment) {
     struct Case {
         std::initializer_list<std::pair<const char*, const char*>> vars;
         QString trace;
         bool timing;
         QString history;
+        QString user;
     } cases[] = {
-        {{{"ORBIZO3_USB_TRACE", "/tmp/t"}, {"HOME", "/h"}},
+        {{{"ORBIZO3_USB_TRACE", "/tmp/t"}, {"HOME", "/h"}, {"USER", "u"}, {"LOGNAME", "l"}},
          "/tmp/t",
          false,
-         "/h/.local/state/orbizo3/history.sqlite3"},
-        {{{"ORBIZO3_SIMULATOR_TIMING", "1"}, {"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}},
+         "/h/.local/state/orbizo3/history.sqlite3",
+         "u"},
+        {{{"ORBIZO3_SIMULATOR_TIMING", "1"}, {"XDG_STATE_HOME", "/s"}, {"HOME", "/h"},
+          {"USER", ""}, {"LOGNAME", "l"}, {"USERNAME", "n"}},
          "",
          true,
-         "/s/orbizo3/history.sqlite3"},
-        {{{"XDG_STATE_HOME", "relative"}, {"HOME", "/h"}},
+         "/s/orbizo3/history.sqlite3",
+         "l"},
+        {{{"XDG_STATE_HOME", "relative"}, {"HOME", "/h"}, {"USERNAME", "n"}},
          "",
          false,
-         "/h/.local/state/orbizo3/history.sqlite3"},
+         "/h/.local/state/orbizo3/history.sqlite3",
+         "n"},
         {{{"ORBIZO3_SIMULATOR_TIMING", "yes"}, {"ORBIZO3_HISTORY", "/x.db"}, {"HOME", "/h"}},
          "",
          false,
-         "/x.db"},
+         "/x.db",
+         ""},
     };
     for (const Case& c : cases) {
         const RunSettings settings = RunSettings::fromEnvironment(environmentOf(c.vars));
         EXPECT_EQ(settings.traceFile(), c.trace);
         EXPECT_EQ(settings.simulatorTiming(), c.timing);
         EXPECT_EQ(settings.historyFile(), c.history);
+        EXPECT_EQ(settings.userName(), c.user);
     }
 }
 
