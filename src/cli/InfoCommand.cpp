@@ -48,6 +48,7 @@ int InfoCommand::run(const QCommandLineParser& parser,
     const TableChoice choice(parser, selection);
     if (choice.ambiguous()) return choice.refuse(json, out, err);
     try {
+        choice.requireTable();
         DeviceConnection connection(choice.devicePath(), settings);
         const DeviceInfo info = OrbiZo3FWUpdater::readDeviceInfo(connection);
         const QString version = info.firmwareVersion() == 0 ? "-" : info.versionText();

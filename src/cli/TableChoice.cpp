@@ -7,6 +7,7 @@
 #include "cli/JsonOutput.h"
 #include "communication/OrbiTableComManager.h"
 #include "firmware/DeviceConnection.h"
+#include "utilities/MessageException.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -31,7 +32,6 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
         }
         return;
     }
-    path = requested;
     for (const QString& table : present) {
         if (table.compare(requested, Qt::CaseInsensitive) == 0) {
             path = table;
@@ -44,6 +44,18 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
             return;
         }
     }
+    missing = requested;
+}
+
+void TableChoice::requireTable() const {
+    if (!path.isEmpty()) return;
+    // The facade's own texts for a missing table; the detail tells which one.
+    MessageException failure(QObject::tr("No OrbiZo3 connected"),
+                             QObject::tr("Connect an OrbiZo3 instrument."));
+    if (!missing.isEmpty())
+        failure.detail =
+            "No OrbiZo3 with the device path or serial number '" + missing + "' is connected";
+    throw failure;
 }
 
 int TableChoice::refuse(bool json, std::ostream& out, std::ostream& err) const {

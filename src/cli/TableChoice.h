@@ -17,8 +17,8 @@ class DeviceSelection;
 
 // Which table a command that works on one table talks to:
 // - with --device: the present table with that device path (letter case aside) or, failing
-//   that, with that serial number; a value that names neither is used as a path as given (it
-//   then fails as a disconnected table);
+//   that, with that serial number; a value that names neither chooses no table, and
+//   requireTable() says which one is missing;
 // - without --device: the only table present, or none (empty path: "No OrbiZo3 connected");
 //   with several present the command is refused, as it cannot know which one is meant.
 // Serial numbers are read (each table opened briefly) only when they are needed: for a
@@ -33,7 +33,12 @@ public:
     TableChoice(const QCommandLineParser& parser, const DeviceSelection& selection);
 
     bool ambiguous() const { return !candidates.isEmpty(); }
+    // Empty when no table is chosen.
     QString devicePath() const { return path; }
+
+    // Throws the MessageException "No OrbiZo3 connected" when no table is chosen, its detail
+    // naming the --device value that matched no present table. Never talks to a table.
+    void requireTable() const;
 
     // The refusal of an ambiguous choice: text (a line per table: path, tab, serial number) on
     // `err`, or the JSON error document on `out`. Returns the usage exit code.
@@ -44,6 +49,7 @@ public:
 
 private:
     QString path;
+    QString missing;          // the --device value that named no present table
     QList<Table> candidates;  // set only when ambiguous
 };
 

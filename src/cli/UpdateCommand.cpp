@@ -116,7 +116,7 @@ int UpdateCommand::run(const QCommandLineParser& parser,
                              !json && &out == &std::cout && ::isatty(STDOUT_FILENO));
     try {
         // Without a table there is nothing to confirm.
-        if (updater.devicePath().isEmpty()) DeviceConnection(QString()).manager();
+        choice.requireTable();
         if (!selection.confirmed() && !confirmAll(out)) {
             if (record) record->cancelled();
             out << "Update cancelled." << std::endl;

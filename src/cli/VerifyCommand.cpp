@@ -109,6 +109,7 @@ int VerifyCommand::run(const QCommandLineParser& parser,
 
     std::vector<FirmwareVerifier::SectorComparison> sectors;
     try {
+        choice.requireTable();
         FirmwareVerifier verifier(choice.devicePath(), content, settings);
         if (!selection.confirmed() && !confirm(out)) {
             if (record) record->cancelled();

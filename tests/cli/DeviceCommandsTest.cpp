@@ -190,14 +190,26 @@ TEST_F(DeviceCommands, WithoutAnyTableNothingIsConnected) {
     }
 }
 
-TEST_F(DeviceCommands, UnknownDevicePathIsDisconnected) {
-    const QString path = QString(kFirstTablePath).replace("OZ3S000001", "ELSEWHERE");
-    const Outcome o = run({"--simulate", "--device", path, "info"});
-    EXPECT_EQ(o.exitCode, 1);
-    EXPECT_TRUE(o.err.startsWith(
-        "OrbiZo3 disconnected\nPlease disconnect and reconnect the OrbiZo3 and try it again.\n["))
-        << o.err.toStdString();
-    EXPECT_TRUE(o.err.endsWith("(0xa001006)]\n")) << o.err.toStdString();
+// A --device value that names no present table is no table: nothing is opened under it and
+// nothing is recorded, whichever command asks.
+TEST_F(DeviceCommands, DeviceNamingNoPresentTableIsNotConnected) {
+    const QString history = dir.filePath("history.sqlite3");
+    const QString firmware = ORBIZO3_SOURCE_DIR "/src/resources/FW_Zo3.zof";
+    for (const QString& name :
+         {QString(kFirstTablePath).replace("OZ3S000001", "ELSEWHERE"), QString("OZ3S000009")}) {
+        for (const QStringList& command :
+             {QStringList{"info"}, QStringList{"update"}, QStringList{"verify", firmware}}) {
+            const QStringList arguments =
+                QStringList{"--simulate", "--yes", "--history", history, "--device", name} +
+                command;
+            const Outcome o = run(arguments);
+            EXPECT_EQ(o.exitCode, 1) << arguments.join(' ').toStdString();
+            EXPECT_EQ(o.err, "No OrbiZo3 connected\nConnect an OrbiZo3 instrument.\n[No OrbiZo3 "
+                             "with the device path or serial number '" +
+                                 name + "' is connected]\n");
+        }
+    }
+    EXPECT_FALSE(QFile::exists(history));
 }
 
 TEST_F(DeviceCommands, AnswerOtherThanYesCancelsBeforeAnythingIsSent) {
