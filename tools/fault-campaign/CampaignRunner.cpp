@@ -149,8 +149,8 @@ Clock::time_point lastSent(const SimulatedTable& table, Clock::time_point start)
 
 }  // namespace
 
-CampaignRunner::CampaignRunner(bool timing, std::chrono::seconds hangAfter)
-    : timing(timing), hangAfter(hangAfter) {}
+CampaignRunner::CampaignRunner(bool timing, std::chrono::seconds hangAfter, bool transcripts)
+    : timing(timing), hangAfter(hangAfter), transcripts(transcripts) {}
 
 Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialNumber) const {
     Outcome outcome;
@@ -202,8 +202,7 @@ Outcome CampaignRunner::run(const Scenario& scenario, const std::string& serialN
     outcome.unrecovered = !second.reported || !second.succeeded || !holdsNewFirmware(*table);
     if (outcome.unrecovered) {
         outcome.report += " / second update: " + second.report;
-        if (std::getenv("ORBIZO3_CAMPAIGN_TRANSCRIPT"))
-            outcome.report += "\n" + table->transcriptText();
+        if (transcripts) outcome.report += "\n" + table->transcriptText();
     }
     table->unplug();
     return outcome;

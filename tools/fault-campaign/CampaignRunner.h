@@ -27,8 +27,9 @@ struct Outcome {
 class CampaignRunner {
 public:
     // timing: the simulated table's timing model on. hangAfter: a first update that has not
-    // reported by then counts as a hang.
-    CampaignRunner(bool timing, std::chrono::seconds hangAfter);
+    // reported by then counts as a hang. transcripts: an unrecovered second update's report
+    // carries the table's transcript.
+    CampaignRunner(bool timing, std::chrono::seconds hangAfter, bool transcripts = false);
 
     // Thread-safe: each call makes its own table.
     Outcome run(const Scenario& scenario, const std::string& serialNumber) const;
@@ -36,6 +37,7 @@ public:
 private:
     bool timing;
     std::chrono::seconds hangAfter;
+    bool transcripts;
 };
 
 const char* verdictText(Outcome::Verdict verdict);

@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
 
     const std::vector<Scenario> scenarios = selected(options);
     // With the timing model on, an update takes minutes; the hang bound grows with it.
-    const CampaignRunner runner(options.timing, std::chrono::seconds(options.timing ? 900 : 120));
+    const CampaignRunner runner(options.timing, std::chrono::seconds(options.timing ? 900 : 120),
+                                std::getenv("ORBIZO3_CAMPAIGN_TRANSCRIPT") != nullptr);
     std::vector<Outcome> outcomes(scenarios.size());
     std::atomic<std::size_t> next{0};
     std::mutex printing;
