@@ -104,8 +104,7 @@ QStringList RunSettings::toArguments() const {
 bool RunSettings::operator==(const RunSettings& other) const {
     return host == other.host && tables == other.tables && latencyTimer == other.latencyTimer &&
            trace == other.trace && timing == other.timing && history == other.history &&
-           fault == other.fault && user == other.user &&
-           (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
+           fault == other.fault && (virtualClock() != nullptr) == (other.virtualClock() != nullptr);
 }
 
 }  // namespace Utilities

@@ -97,7 +97,8 @@ public:
     // fits the clock again; setClock overrides until then (null: the steady clock).
     void setClock(std::shared_ptr<MonotonicClock> clock);
 
-    // Clocks compare by kind (steady or virtual): options and the environment cannot name one.
+    // What options can carry is compared: clocks by kind (steady or virtual), as options and the
+    // environment cannot name one, and the user name not at all.
     bool operator==(const RunSettings& other) const;
     bool operator!=(const RunSettings& other) const { return !(*this == other); }
 
