@@ -13,6 +13,7 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
 #include "history/ServiceRecord.h"
+#include "utilities/MessageException.h"
 #include "utilities/SanitizerHandOver.h"
 #include "utilities/SanitizerLockHold.h"
 
@@ -31,12 +32,6 @@ using Korvane::Utilities::SanitizerLockHold;
 // The facade's version word as the window shows it: "-" for none.
 QString versionOrDash(std::uint16_t versionWord) {
     return versionWord == 0 ? QStringLiteral("-") : DeviceInfo::versionText(versionWord);
-}
-
-// Whatever stops an identification is shown as its failure.
-QStringList identificationFailure(const QString& detail) {
-    return {QObject::tr("Can't get Firmware version"),
-            QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), detail};
 }
 
 }  // namespace
@@ -202,9 +197,13 @@ void UpdaterController::slotOrbiZo3Arrival(const QString& xPath) {
     } catch (...) {
         // Runs on a foreign thread: nothing may escape into the notification service.
         const UserFailure e = UserFailure::fromCurrentException();
-        failure = e.source == UserFailure::Source::Message
-                      ? QStringList{e.caption, e.text, e.detail}
-                      : identificationFailure(e.reason);
+        // Whatever stops an identification is shown as its failure.
+        if (e.source == UserFailure::Source::Message) {
+            failure = QStringList{e.caption, e.text, e.detail};
+        } else {
+            const MessageException unreadable = OrbiZo3FWUpdater::versionUnreadable(e.reason);
+            failure = QStringList{unreadable.title, unreadable.text, unreadable.detail};
+        }
     }
     {
         QMutexLocker guard(&stateLock);

@@ -74,16 +74,9 @@ void UpdaterThread::run() {
         update(record);
     } catch (...) {
         const UserFailure failure = UserFailure::fromCurrentException();
-        if (record) {
-            HistoryRecord::Failure recorded;
-            recorded.code = failure.code;
-            recorded.caption = failure.captionOr(QCoreApplication::translate(
-                "MainWindow", "Firmware update failed", "MsgBox title"));
-            recorded.text = failure.text;
-            recorded.detail = failure.detail;
-            ServiceRecord::locate(recorded, failure.where);
-            record->failed(recorded);
-        }
+        if (record)
+            record->failed(failure, QCoreApplication::translate(
+                                        "MainWindow", "Firmware update failed", "MsgBox title"));
         handOver.begin();
         emit Error(failure.caption, failure.text, failure.detail);
     }

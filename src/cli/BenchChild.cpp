@@ -65,8 +65,8 @@ int BenchChild::run(const QStringList& arguments, std::istream& firmware) {
     const QByteArray content = QByteArray::fromStdString(bytes);
     const QString file = arguments.value(0);
     const bool update = kind == HistoryRecord::Kind::Update;
-    const QString title = update ? UserMessage::windowText("Firmware update failed", "MsgBox title")
-                                 : QString("Firmware verification failed");
+    const QString title =
+        update ? UserMessage::updateFailureTitle() : UserMessage::verifyFailureTitle();
     ServiceRecord record(settings, kind, HistoryRecord::FrontEnd::Cli, devicePath, file, content,
                          update ? Firmware::kEmbeddedFirmwareVersion : 0,
                          [this](const QString& warning) {
@@ -80,7 +80,7 @@ int BenchChild::run(const QStringList& arguments, std::istream& firmware) {
             update ? this->update(content, !file.isEmpty(), record) : verify(content, record);
     } catch (...) {
         const UserFailure failure = UserFailure::fromCurrentException();
-        record.failed(UserMessage::recorded(failure, title));
+        record.failed(failure, title);
         const QJsonObject error = JsonOutput::error(failure, title)["error"].toObject();
         QString message = error["message"].toString();
         if (!failure.codedDetail().isEmpty()) message += " [" + failure.codedDetail() + "]";

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/SimulatedFaultSetting.h"
+#include "simulator/SimulatedFaultSetting.h"
 #include "usb/ConverterLatency.h"
 #include "usb/DeviceDiscovery.h"
 #include "utilities/OrbiZo3UsbIds.h"
@@ -14,6 +14,7 @@ namespace DeviceDriver {
 namespace OrbiZo {
 namespace Cli {
 
+using Korvane::Simulator::SimulatedFaultSetting;
 using Korvane::Utilities::RunSettings;
 
 namespace {

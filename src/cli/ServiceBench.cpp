@@ -28,8 +28,6 @@
 #include "firmware/OrbiZo3FWUpdater.h"
 #include "firmware/UserFailure.h"
 
-extern char** environ;
-
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -48,17 +46,6 @@ const char kSecondStep[] = "Stopping the bench.";
 
 // Redraws of the terminal's block while nothing is reported (times left move on).
 constexpr int kTerminalTickMs = 1000;
-
-// The environment of a child: this one without the ORBIZO3_ variables; the settings go as
-// options (RunSettings::toArguments).
-QStringList childEnvironment() {
-    QStringList entries;
-    for (char** entry = environ; entry && *entry; ++entry) {
-        const QString text = QString::fromLocal8Bit(*entry);
-        if (!text.startsWith("ORBIZO3_")) entries << text;
-    }
-    return entries;
-}
 
 // A memory file holding the firmware's bytes, from which each child reads its own copy; -1
 // when it cannot be made.
@@ -108,8 +95,8 @@ int ServiceBench::run(const QCommandLineParser& parser, const RunSettings& setti
     const QString command = update ? "update" : "verify";
     const bool json = JsonOutput::requested(parser);
     if (json && !parser.isSet("yes")) return JsonOutput::refuseWithoutYes(command, out);
-    const QString title = update ? UserMessage::windowText("Firmware update failed", "MsgBox title")
-                                 : QString("Firmware verification failed");
+    const QString title =
+        update ? UserMessage::updateFailureTitle() : UserMessage::verifyFailureTitle();
     const auto refuse = [&](const UserFailure& failure) {
         if (json) {
             JsonOutput::write(out, JsonOutput::error(failure, title));
@@ -188,7 +175,7 @@ int ServiceBench::run(const QCommandLineParser& parser, const RunSettings& setti
 
 void ServiceBench::startChildren(const RunSettings& settings, const QString& file,
                                  const QByteArray& content) {
-    const QStringList environment = childEnvironment();
+    const QStringList environment = settings.childEnvironment();
     const int memoryFile = firmwareFile(content);
     for (BenchTable& table : tables) {
         children.emplace_back();

@@ -50,8 +50,7 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
 void TableChoice::requireTable() const {
     if (!path.isEmpty()) return;
     // The facade's own texts for a missing table; the detail tells which one.
-    MessageException failure(QObject::tr("No OrbiZo3 connected"),
-                             QObject::tr("Connect an OrbiZo3 instrument."));
+    MessageException failure = DeviceConnection::noTableConnected();
     if (!missing.isEmpty())
         failure.detail =
             "No OrbiZo3 with the device path or serial number '" + missing + "' is connected";

@@ -31,15 +31,6 @@ using Firmware::DeviceConnection;
 using Firmware::DeviceInfo;
 using Firmware::OrbiZo3FWUpdater;
 
-namespace {
-
-// The texts are the window's, so that one translation serves both.
-QString failureTitle() {
-    return UserMessage::windowText("Firmware update failed", "MsgBox title");
-}
-
-}  // namespace
-
 UpdateCommand::UpdateCommand(std::istream& answers) : answers(answers) {}
 
 QString UpdateCommand::name() const {
@@ -78,9 +69,9 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     // Failures as the window's error box words them, or as the JSON error.
     const auto fail = [&](const UserFailure& failure) {
         if (json) {
-            JsonOutput::write(out, JsonOutput::error(failure, failureTitle()));
+            JsonOutput::write(out, JsonOutput::error(failure, UserMessage::updateFailureTitle()));
         } else {
-            UserMessage::print(err, failure, failureTitle());
+            UserMessage::print(err, failure, UserMessage::updateFailureTitle());
         }
         return Failed;
     };
@@ -126,7 +117,7 @@ int UpdateCommand::run(const QCommandLineParser& parser,
     } catch (...) {
         progress.finish();
         const UserFailure failure = UserFailure::fromCurrentException();
-        if (record) record->failed(UserMessage::recorded(failure, failureTitle()));
+        if (record) record->failed(failure, UserMessage::updateFailureTitle());
         return fail(failure);
     }
     const std::uint16_t version = updater.newFirmwareVersion();

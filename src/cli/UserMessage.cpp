@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 
 #include "firmware/UserFailure.h"
-#include "history/ServiceRecord.h"
 
 namespace Korvane {
 namespace DeviceDriver {
@@ -27,15 +26,12 @@ QString UserMessage::windowText(const char* text, const char* comment) {
     return QCoreApplication::translate("MainWindow", text, comment);
 }
 
-History::HistoryRecord::Failure UserMessage::recorded(const UserFailure& failure,
-                                                      const QString& fallbackTitle) {
-    History::HistoryRecord::Failure fields;
-    fields.code = failure.code;
-    fields.caption = failure.captionOr(fallbackTitle);
-    fields.text = failure.text;
-    fields.detail = failure.detail;
-    History::ServiceRecord::locate(fields, failure.where);
-    return fields;
+QString UserMessage::updateFailureTitle() {
+    return windowText("Firmware update failed", "MsgBox title");
+}
+
+QString UserMessage::verifyFailureTitle() {
+    return QStringLiteral("Firmware verification failed");
 }
 
 void UserMessage::warn(std::ostream& err, const QString& warning) {

@@ -3,8 +3,6 @@
 #include <QString>
 #include <ostream>
 
-#include "history/HistoryRecord.h"
-
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -25,9 +23,10 @@ public:
                       const QString& detail);
     // One of the window's own texts, translated as the window translates it.
     static QString windowText(const char* text, const char* comment = nullptr);
-    // The failure as the service record keeps it: as printed, with the caption or the fallback.
-    static History::HistoryRecord::Failure recorded(const UserFailure& failure,
-                                                    const QString& fallbackTitle);
+    // The caption of an update's or a verify's failure that brings none: for an update the
+    // window's, so that one translation serves both.
+    static QString updateFailureTitle();
+    static QString verifyFailureTitle();
     // Writes a history warning on its own line.
     static void warn(std::ostream& err, const QString& warning);
 };

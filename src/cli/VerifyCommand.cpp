@@ -28,7 +28,6 @@ using Firmware::OrbiZo3FWUpdater;
 
 namespace {
 
-const char* const kFailureTitle = "Firmware verification failed";
 const char* const kNotRestartedTitle = "The OrbiZo3 could not be restarted into its application";
 const char* const kNotRestartedText =
     "It stays in its bootloader; an update of its firmware brings it back.";
@@ -39,9 +38,10 @@ int report(bool json, std::ostream& out, std::ostream& err, UserFailure failure,
            const QJsonObject& found = QJsonObject(), int exitCode = Failed) {
     failure.detail = failure.codedDetail();
     if (json) {
-        JsonOutput::write(out, JsonOutput::error(failure, kFailureTitle, found));
+        JsonOutput::write(out,
+                          JsonOutput::error(failure, UserMessage::verifyFailureTitle(), found));
     } else {
-        UserMessage::print(err, failure, kFailureTitle);
+        UserMessage::print(err, failure, UserMessage::verifyFailureTitle());
     }
     return exitCode;
 }
@@ -103,7 +103,7 @@ int VerifyCommand::run(const QCommandLineParser& parser,
                        History::HistoryRecord::FrontEnd::Cli, choice.devicePath(), path, content, 0,
                        [&err](const QString& warning) { UserMessage::warn(err, warning); });
     const auto refused = [&](const UserFailure& failure, const QJsonObject& found = {}) {
-        if (record) record->failed(UserMessage::recorded(failure, QString()));
+        if (record) record->failed(failure, QString());
         return report(json, out, err, failure, found);
     };
 

@@ -12,7 +12,6 @@
 #include "cli/InfoCommand.h"
 #include "cli/JsonOutput.h"
 #include "cli/ListCommand.h"
-#include "cli/SimulatedFaultSetting.h"
 #include "cli/UpdateCommand.h"
 #include "cli/VerifyCommand.h"
 #include "simulator/SimulatorEnvironment.h"
@@ -43,10 +42,7 @@ int main(int argc, char** argv) {
         [&environment](const QCommandLineParser& parser) {
             return DeviceSelection::runSettings(parser, environment);
         },
-        [](const RunSettings& settings) {
-            SimulatedFaultSetting::arm(settings.simulatedFault(),
-                                       SimulatorEnvironment::start(settings));
-        });
+        [](const RunSettings& settings) { SimulatorEnvironment::start(settings); });
     dispatcher.addGlobalOption(JsonOutput::option());
     dispatcher.addCommand(std::make_unique<ListCommand>());
     dispatcher.addCommand(std::make_unique<InfoCommand>());

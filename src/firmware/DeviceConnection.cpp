@@ -37,6 +37,11 @@ DeviceConnection::~DeviceConnection() {
     managerPart.reset();
 }
 
+MessageException DeviceConnection::noTableConnected() {
+    return MessageException(QObject::tr("No OrbiZo3 connected"),
+                            QObject::tr("Connect an OrbiZo3 instrument."));
+}
+
 DeviceConnection::ManagerPtr DeviceConnection::manager() {
     if (!managerPart && !firmwareHandlePart) connect();
     return managerPart;
@@ -48,9 +53,7 @@ DeviceConnection::FirmwareHandlePtr DeviceConnection::firmwareHandle() {
 }
 
 void DeviceConnection::connect() {
-    if (devicePath.isEmpty())
-        throw MessageException(QObject::tr("No OrbiZo3 connected"),
-                               QObject::tr("Connect an OrbiZo3 instrument."));
+    if (devicePath.isEmpty()) throw noTableConnected();
     try {
         auto newManager = boost::make_shared<OrbiTableComManager>(devicePath.toStdString(),
                                                                   latencyTimerMs, clock);

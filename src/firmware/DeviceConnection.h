@@ -7,6 +7,8 @@
 
 #include "utilities/RunSettings.h"
 
+class MessageException;
+
 namespace Korvane {
 namespace DeviceDriver {
 namespace OrbiZo {
@@ -44,6 +46,10 @@ public:
     FirmwareHandlePtr firmwareHandle();
 
     bool isConnected() const { return managerPart != nullptr; }
+
+    // What connecting without a table throws: "No OrbiZo3 connected" / "Connect an OrbiZo3
+    // instrument.", no detail.
+    static MessageException noTableConnected();
 
 private:
     void connect();

@@ -46,9 +46,7 @@ DeviceInfo OrbiZo3FWUpdater::readDeviceInfo(DeviceConnection& connection) {
     } catch (const KorvaneException& cause) {
         if (cause.code == Korvane::DeviceDriver::OrbiZo::ErrorCode::ConnectionLost)
             throw disconnected(cause);
-        throw MessageException(
-            QObject::tr("Can't get Firmware version"),
-            QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
+        throw versionUnreadable(cause);
     }
     return info;
 }
@@ -113,6 +111,20 @@ bool OrbiZo3FWUpdater::downloadFirmware() {
         if (cause.code != Korvane::DeviceDriver::OrbiZo::ErrorCode::ConnectionLost) throw;
         throw disconnected(cause);
     }
+}
+
+MessageException OrbiZo3FWUpdater::versionUnreadable(const KorvaneException& cause) {
+    return MessageException(
+        QObject::tr("Can't get Firmware version"),
+        QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."), cause);
+}
+
+MessageException OrbiZo3FWUpdater::versionUnreadable(const QString& detail) {
+    MessageException failure(
+        QObject::tr("Can't get Firmware version"),
+        QObject::tr("Please disconnect and reconnect the OrbiZo3 and try it again."));
+    failure.detail = detail;
+    return failure;
 }
 
 MessageException OrbiZo3FWUpdater::disconnected(const KorvaneException& cause) {

@@ -66,6 +66,11 @@ public:
     // disconnected", those of the queries as "Can't get Firmware version" with the cause as
     // detail.
     static DeviceInfo readDeviceInfo(DeviceConnection& connection);
+    // How a failed identification reads: "Can't get Firmware version" / "Please disconnect and
+    // reconnect the OrbiZo3 and try it again.", with the cause worded into the detail, or for a
+    // failure that is no device failure with `detail` as it is.
+    static MessageException versionUnreadable(const Korvane::Utilities::KorvaneException& cause);
+    static MessageException versionUnreadable(const QString& detail);
 
     // Programs firmwareData into the selected table over a fresh connection: check the whole
     // file (checkFirmware, before the table is opened), load the image, enter the bootloader,

@@ -54,6 +54,19 @@ public:
     void succeeded(std::uint16_t versionAfter);
     void cancelled();
     void failed(const HistoryRecord::Failure& failure);
+    // A failure as a front end words it (its UserFailure: code, caption, text, detail, where),
+    // with `fallbackCaption` for a failure that has none. A template so that the history
+    // needs nothing of the layers whose failures it records.
+    template <typename WordedFailure>
+    void failed(const WordedFailure& failure, const QString& fallbackCaption) {
+        HistoryRecord::Failure fields;
+        fields.code = failure.code;
+        fields.caption = failure.captionOr(fallbackCaption);
+        fields.text = failure.text;
+        fields.detail = failure.detail;
+        locate(fields, failure.where);
+        failed(fields);
+    }
 
     // The command and sector of a failure's `where` ("u9 in sector 8", "o0", "in sector 5"):
     // into `failure.command` and `failure.sector`; what is not there stays empty / -1.

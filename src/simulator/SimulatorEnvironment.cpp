@@ -5,6 +5,7 @@
 
 #include "platform/usbhost/UsbPortRegistration.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "simulator/SimulatedFaultSetting.h"
 
 namespace Korvane {
 namespace Simulator {
@@ -41,6 +42,7 @@ std::vector<std::shared_ptr<SimulatedTable>> SimulatorEnvironment::plugTables(
             tables.back()->driveClock(settings.virtualClock());
             tables.back()->plug();
         }
+        SimulatedFaultSetting::arm(settings.simulatedFault(), tables);
     }
     return tables;
 }

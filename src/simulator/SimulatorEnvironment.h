@@ -24,8 +24,9 @@ public:
     static std::vector<std::shared_ptr<SimulatedTable>> start(
         const Korvane::Utilities::RunSettings& settings);
 
-    // Plugs settings.simulatedTables() tables, once per process: a later call plugs nothing new
-    // and returns the same tables.
+    // Plugs settings.simulatedTables() tables and arms settings.simulatedFault() on its table
+    // (SimulatedFaultSetting), once per process: a later call plugs nothing new and returns the
+    // same tables.
     static std::vector<std::shared_ptr<SimulatedTable>> plugTables(
         const Korvane::Utilities::RunSettings& settings);
 

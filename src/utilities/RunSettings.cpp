@@ -12,6 +12,7 @@ const char* const kTraceVariable = "ORBIZO3_USB_TRACE";
 const char* const kTimingVariable = "ORBIZO3_SIMULATOR_TIMING";
 const char* const kHistoryVariable = "ORBIZO3_HISTORY";
 const char* const kFaultVariable = "ORBIZO3_SIMULATOR_FAULT";
+const char* const kVariablePrefix = "ORBIZO3_";
 const char* const kHistoryUnderState = "/orbizo3/history.sqlite3";
 
 QString defaultHistoryFile(const QProcessEnvironment& environment) {
@@ -47,6 +48,8 @@ RunSettings RunSettings::fromEnvironment(const QProcessEnvironment& environment)
         settings.user = environment.value(variable);
         if (!settings.user.isEmpty()) break;
     }
+    for (const QString& entry : environment.toStringList())
+        if (!entry.startsWith(kVariablePrefix)) settings.inherited << entry;
     return settings;
 }
 

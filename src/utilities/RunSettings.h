@@ -86,6 +86,11 @@ public:
     QString userName() const { return user; }
     void setUserName(const QString& name) { user = name; }
 
+    // The environment a child process of this run starts with ("NAME=value" entries): the one
+    // fromEnvironment read, without the ORBIZO3_ variables, as the child gets the settings as
+    // options (toArguments). Empty for settings not read from an environment.
+    QStringList childEnvironment() const { return inherited; }
+
     // The clock answer time-outs are measured on; never null.
     std::shared_ptr<MonotonicClock> clock() const { return timeSource; }
     // The virtual clock the simulated tables are to move on, or null when time-outs read the
@@ -98,7 +103,7 @@ public:
     void setClock(std::shared_ptr<MonotonicClock> clock);
 
     // What options can carry is compared: clocks by kind (steady or virtual), as options and the
-    // environment cannot name one, and the user name not at all.
+    // environment cannot name one; the user name and the child's environment not at all.
     bool operator==(const RunSettings& other) const;
     bool operator!=(const RunSettings& other) const { return !(*this == other); }
 
@@ -113,6 +118,7 @@ private:
     QString history;
     QString fault;
     QString user;
+    QStringList inherited;
     std::shared_ptr<MonotonicClock> timeSource = MonotonicClock::steady();
 };
 

@@ -13,7 +13,6 @@
 #include "cli/BenchTable.h"
 #include "cli/BenchTables.h"
 #include "cli/DeviceSelection.h"
-#include "cli/SimulatedFaultSetting.h"
 #include "simulator/SimulatorEnvironment.h"
 
 // The pieces of the service bench in this process: how a table's end is judged, which tables a
@@ -136,17 +135,6 @@ TEST(BenchSummary, RowsAndCounts) {
     EXPECT_EQ(json["failed"].toInt(), 1);
     EXPECT_EQ(json["tables"][1]["where"].toString(), "u7 in sector 4");
     EXPECT_FALSE(json["tables"][0].toObject().contains("message"));
-}
-
-TEST(SimulatedFaultSetting, Forms) {
-    for (const char* good : {"OZ3S000002:unplug-after:0", "OZ3S000002:power-loss:4",
-                             "OZ3S000002:power-loss:1", "X:damaged:u7", "X:slow:u9:900"})
-        EXPECT_EQ(SimulatedFaultSetting::problem(good), QString()) << good;
-    for (const char* bad :
-         {"", "OZ3S000002", ":damaged:u7", "X:power-loss:2", "X:power-loss:15", "X:damaged:u",
-          "X:slow:u7", "X:slow:u7:0", "X:slow:u7:901", "X:unplug-after:-1", "X:explode:1"})
-        EXPECT_TRUE(SimulatedFaultSetting::problem(bad).startsWith("--simulated-fault takes"))
-            << bad;
 }
 
 // The two simulated tables of this process (as the scripting tests plug them); the bench picks

@@ -6,6 +6,7 @@
 #include "Programming.h"
 #include "TableFixture.h"
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
+#include "simulator/SimulatedFaultSetting.h"
 
 namespace SimulatorTest {
 namespace {
@@ -186,6 +187,28 @@ TEST_F(FaultInjection, PowerLossInTheMiddleOfASectorLeavesItHalfWrittenAndUpdata
     ASSERT_EQ(wire->command("uA508214"), answerLine("$uA0"));
     const auto bytes = std::vector<std::uint8_t>(kSectorSize, 0x5A);
     EXPECT_EQ(programSector(*wire, 4, bytes), byteSum(bytes));
+}
+
+TEST(SimulatedFaultSetting, Forms) {
+    using Korvane::Simulator::SimulatedFaultSetting;
+    for (const char* good : {"OZ3S000002:unplug-after:0", "OZ3S000002:power-loss:4",
+                             "OZ3S000002:power-loss:1", "X:damaged:u7", "X:slow:u9:900"})
+        EXPECT_EQ(SimulatedFaultSetting::problem(good), QString()) << good;
+    for (const char* bad :
+         {"", "OZ3S000002", ":damaged:u7", "X:power-loss:2", "X:power-loss:15", "X:damaged:u",
+          "X:slow:u7", "X:slow:u7:0", "X:slow:u7:901", "X:unplug-after:-1", "X:explode:1"})
+        EXPECT_TRUE(SimulatedFaultSetting::problem(bad).startsWith("--simulated-fault takes"))
+            << bad;
+}
+
+// A setting arms its fault on the table with its serial number.
+TEST_F(FaultInjection, SettingArmsItsTable) {
+    const auto other = Korvane::Simulator::SimulatedTable::create("OTHER");
+    Korvane::Simulator::SimulatedFaultSetting::arm(
+        QString::fromStdString(serial) + ":unplug-after:1", {other, table});
+    EXPECT_EQ(wire->command("a0"), answerLine("$a00010000"));
+    EXPECT_NE(wire->write(commandLine("a0")), 0u);
+    EXPECT_FALSE(present());
 }
 
 }  // namespace

@@ -47,8 +47,12 @@ TEST(RunSettings, TraceTimingHistoryAndUserFromTheEnvironment) {
          false,
          "/h/.local/state/orbizo3/history.sqlite3",
          "u"},
-        {{{"ORBIZO3_SIMULATOR_TIMING", "1"}, {"XDG_STATE_HOME", "/s"}, {"HOME", "/h"},
-          {"USER", ""}, {"LOGNAME", "l"}, {"USERNAME", "n"}},
+        {{{"ORBIZO3_SIMULATOR_TIMING", "1"},
+          {"XDG_STATE_HOME", "/s"},
+          {"HOME", "/h"},
+          {"USER", ""},
+          {"LOGNAME", "l"},
+          {"USERNAME", "n"}},
          "",
          true,
          "/s/orbizo3/history.sqlite3",
@@ -70,6 +74,9 @@ TEST(RunSettings, TraceTimingHistoryAndUserFromTheEnvironment) {
         EXPECT_EQ(settings.simulatorTiming(), c.timing);
         EXPECT_EQ(settings.historyFile(), c.history);
         EXPECT_EQ(settings.userName(), c.user);
+        // A child gets the settings as options, the rest of the environment as it is.
+        EXPECT_TRUE(settings.childEnvironment().contains("HOME=/h"));
+        EXPECT_TRUE(settings.childEnvironment().filter("ORBIZO3_").isEmpty());
     }
 }
 

@@ -37,10 +37,16 @@ QString pathOf(const std::string& serial) {
 
 int run(bool timing, const QByteArray& firmware) {
     const std::string serial = timing ? "BENCH-TIMED" : "BENCH-FAST";
+    // As a program's settings for simulated tables give it: the steady clock with the timing
+    // model, else a virtual clock that the table moves.
+    Korvane::Utilities::RunSettings settings;
+    settings.useSimulatedTables(0);
+    settings.setSimulatorTiming(timing);
     auto table = SimulatedTable::create(serial);
     table->enableTiming(timing);
+    table->driveClock(settings.virtualClock());
     table->plug();
-    OrbiZo3FWUpdater updater;
+    OrbiZo3FWUpdater updater(nullptr, settings);
     updater.setDevicePath(pathOf(serial));
     updater.setFirmwareData(firmware);
 

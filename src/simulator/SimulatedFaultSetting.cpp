@@ -1,15 +1,10 @@
-#include "cli/SimulatedFaultSetting.h"
+#include "simulator/SimulatedFaultSetting.h"
 
 #include <QStringList>
 #include <chrono>
 
 namespace Korvane {
-namespace DeviceDriver {
-namespace OrbiZo {
-namespace Cli {
-
-using Korvane::Simulator::Fault;
-using Korvane::Simulator::SimulatedTable;
+namespace Simulator {
 
 namespace {
 
@@ -65,7 +60,5 @@ void SimulatedFaultSetting::arm(const QString& text,
     }
 }
 
-}  // namespace Cli
-}  // namespace OrbiZo
-}  // namespace DeviceDriver
+}  // namespace Simulator
 }  // namespace Korvane
