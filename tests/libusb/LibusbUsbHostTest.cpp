@@ -2,6 +2,7 @@
 
 #include "libusb/LibusbTestbed.h"
 #include "platform/win32/Win32.h"
+#include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
 namespace Platform {
@@ -18,8 +19,8 @@ namespace Testing {
 
 namespace {
 
-constexpr std::uint16_t kVid = 0x1209;
-constexpr std::uint16_t kPid = 0x7A03;
+constexpr std::uint16_t kVid = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
+constexpr std::uint16_t kPid = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;
 
 struct HotplugLog {
     Waiter waiter;

@@ -5,6 +5,7 @@
 #include "platform/win32/Win32.h"
 #include "simulator/LineFormat.h"
 #include "simulator/SimulatedTable.h"
+#include "support/ScriptedUsbDevice.h"
 
 namespace Korvane {
 namespace Platform {
@@ -64,10 +65,8 @@ protected:
             EXPECT_EQ(session->submitBulk(0x81, buffer.data(), 4096, read.callback()),
                       ERROR_SUCCESS);
             if (!read.wait() || read.error != ERROR_SUCCESS) break;
-            for (std::uint32_t at = 0; at < read.transferred; at += 64) {
-                const std::uint32_t end = std::min<std::uint32_t>(at + 64, read.transferred);
-                if (end > at + 2) payload.append(buffer.begin() + at + 2, buffer.begin() + end);
-            }
+            payload += ::Korvane::Testing::payloadOf(
+                ::Korvane::Testing::Bytes(buffer.begin(), buffer.begin() + read.transferred));
         }
         return payload;
     }

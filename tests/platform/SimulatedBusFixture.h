@@ -9,12 +9,13 @@
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "platform/win32/Win32.h"
 #include "support/ScriptedUsbDevice.h"
+#include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
 namespace Testing {
 
-constexpr std::uint16_t kVendor = 0x1209;
-constexpr std::uint16_t kProduct = 0x7A03;
+constexpr std::uint16_t kVendor = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
+constexpr std::uint16_t kProduct = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;
 
 // Tests of the Win32 calls over the simulated bus: each test plugs its scripted devices and
 // finds everything unplugged again at the end.

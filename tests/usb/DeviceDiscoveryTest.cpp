@@ -9,6 +9,7 @@
 #include "platform/usbhost/simulated/SimulatedUsbBus.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/DeviceDiscovery.h"
+#include "utilities/OrbiZo3UsbIds.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ using Korvane::DeviceDriver::OrbiZo::USB::parseVendorProduct;
 using Korvane::Platform::SimulatedUsbBus;
 using Korvane::Testing::ScriptedUsbDevice;
 
-constexpr std::uint16_t kVendor = 0x1209;
-constexpr std::uint16_t kProduct = 0x7A03;
+constexpr std::uint16_t kVendor = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3VendorId;
+constexpr std::uint16_t kProduct = ::Korvane::DeviceDriver::OrbiZo::kOrbiZo3ProductId;
 
 class DeviceDiscovery : public testing::Test {
 protected:

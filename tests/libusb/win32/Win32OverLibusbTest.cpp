@@ -21,6 +21,7 @@
 #include "simulator/SimulatedTable.h"
 #include "support/ScriptedUsbDevice.h"
 #include "usb/USBNotification_WinUSB.h"
+#include "utilities/OrbiZo3UsbIds.h"
 
 namespace Korvane {
 namespace Platform {
@@ -266,13 +267,14 @@ TEST_F(Win32OverLibusbTest, ArrivalAndDepartureReachTheNotificationService) {
     // still be on its way. Only this test's table counts.
     const std::string path = narrow(pathOf("3-6"));
     auto service = std::make_shared<DeviceDriver::OrbiZo::USB::USBNotification_WinUSB>();
-    service->start({{0x1209, 0x7A03}},
-                   [&](std::uint32_t, std::uint32_t, std::int32_t event, const std::string& seen) {
-                       if (seen != path) return;
-                       std::lock_guard<std::mutex> lock(mutex);
-                       events.emplace_back(event, seen);
-                       changed.notify_all();
-                   });
+    service->start(
+        {{DeviceDriver::OrbiZo::kOrbiZo3VendorId, DeviceDriver::OrbiZo::kOrbiZo3ProductId}},
+        [&](std::uint32_t, std::uint32_t, std::int32_t event, const std::string& seen) {
+            if (seen != path) return;
+            std::lock_guard<std::mutex> lock(mutex);
+            events.emplace_back(event, seen);
+            changed.notify_all();
+        });
     plug(Simulator::SimulatedTable::create("OZ3S000105"), "3-6", 15);
     unplug();
     {
