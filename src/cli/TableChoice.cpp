@@ -39,10 +39,12 @@ TableChoice::TableChoice(const QCommandLineParser& parser, const DeviceSelection
         }
     }
     for (const QString& table : present) {
-        if (serialNumberOf(table, selection.settings()) == requested) {
+        const QString serialNumber = serialNumberOf(table, selection.settings());
+        if (serialNumber == requested) {
             path = table;
             return;
         }
+        if (serialNumber == "-") ++silent;
     }
     missing = requested;
 }
@@ -54,6 +56,11 @@ void TableChoice::requireTable() const {
     if (!missing.isEmpty())
         failure.detail =
             "No OrbiZo3 with the device path or serial number '" + missing + "' is connected";
+    // One of them may be the table asked for: `list` tells why it does not answer.
+    if (silent > 0)
+        failure.detail +=
+            QString("; %1 connected OrbiZo3 gave no serial number ('orbizo3-cli list' tells why)")
+                .arg(silent);
     throw failure;
 }
 

@@ -50,6 +50,7 @@ public:
 private:
     QString path;
     QString missing;          // the --device value that named no present table
+    int silent = 0;           // present tables whose serial number could not be read then
     QList<Table> candidates;  // set only when ambiguous
 };
 

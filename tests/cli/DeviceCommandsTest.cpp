@@ -204,12 +204,22 @@ TEST_F(DeviceCommands, DeviceNamingNoPresentTableIsNotConnected) {
                 command;
             const Outcome o = run(arguments);
             EXPECT_EQ(o.exitCode, 1) << arguments.join(' ').toStdString();
-            EXPECT_EQ(o.err, "No OrbiZo3 connected\nConnect an OrbiZo3 instrument.\n[No OrbiZo3 "
-                             "with the device path or serial number '" +
-                                 name + "' is connected]\n");
+            EXPECT_EQ(o.err,
+                      "No OrbiZo3 connected\nConnect an OrbiZo3 instrument.\n[No OrbiZo3 "
+                      "with the device path or serial number '" +
+                          name + "' is connected]\n");
         }
     }
     EXPECT_FALSE(QFile::exists(history));
+
+    // A table that gives no serial number may be the one asked for: the detail says so.
+    const Outcome silent = run({"--simulated-tables", "2", "--simulated-fault",
+                                "OZ3S000001:damaged:a1", "--device", "OZ3S000009", "info"});
+    EXPECT_EQ(silent.exitCode, 1);
+    EXPECT_TRUE(
+        silent.err.endsWith("is connected; 1 connected OrbiZo3 gave no serial number "
+                            "('orbizo3-cli list' tells why)]\n"))
+        << silent.err.toStdString();
 }
 
 TEST_F(DeviceCommands, AnswerOtherThanYesCancelsBeforeAnythingIsSent) {
