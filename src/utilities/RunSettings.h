@@ -14,12 +14,12 @@ namespace Utilities {
 
 // What one run of a program is told from outside: which USB host it talks to, the serial
 // converter's latency timer, the USB trace file, the simulated table's timing model, the
-// service history file, the user the history names and the clock that answer time-outs are
-// measured on. Each program's main
-// builds it once, from the environment (fromEnvironment) and, in orbizo3-cli, from the options on
-// top of that, and hands it down to the objects that use it: by constructor argument or by
-// parameter, whose default is this class's default value (real USB, 2 ms latency timer, no trace,
-// no timing model, no history, the steady clock). Nothing below main reads the environment.
+// service history file, the user the history names, the environment a child process gets and
+// the clock that answer time-outs are measured on. Each program's main builds it once, from the
+// environment (fromEnvironment) and, in orbizo3-cli, from the options on top of that, and hands
+// it down to the objects that use it: by constructor argument or by parameter, whose default is
+// this class's default value (real USB, 2 ms latency timer, no trace, no timing model, no
+// history, the steady clock). Nothing below main reads the environment.
 //
 // A plain value: copy it freely; it holds no resources and no thread affinity. Copies share
 // the clock.
