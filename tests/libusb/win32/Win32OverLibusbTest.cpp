@@ -174,6 +174,20 @@ protected:
         return {ok ? ERROR_SUCCESS : GetLastError(), ::Korvane::Testing::payloadOf(read)};
     }
 
+    // Reads until a CR arrives (at most 50 reads): a read may end with the converter's status
+    // bytes only, before the answer is there.
+    std::string answerLine() {
+        std::string answer;
+        for (int reads = 0; reads < 50 && answer.find('\r') == std::string::npos; ++reads) {
+            startRead();
+            auto [error, payload] = finishRead();
+            EXPECT_EQ(error, ERROR_SUCCESS);
+            if (error != ERROR_SUCCESS) break;
+            answer += payload;
+        }
+        return answer;
+    }
+
     std::unique_ptr<UsbfsBridge> bridge;
     bool unplugged = false;
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -204,13 +218,7 @@ TEST_F(Win32OverLibusbTest, ConfiguredConverterCarriesACommandAndItsAnswer) {
     configure();
     const std::string body = ";a1";
     write(body + Simulator::LineFormat::hex(Simulator::LineFormat::checksum(body), 2) + "\r");
-    std::string answer;
-    for (int reads = 0; reads < 50 && answer.find('\r') == std::string::npos; ++reads) {
-        startRead();
-        auto [error, payload] = finishRead();
-        ASSERT_EQ(error, ERROR_SUCCESS);
-        answer += payload;
-    }
+    const std::string answer = answerLine();
     ASSERT_FALSE(answer.empty());
     EXPECT_EQ(answer[0], ':');
     EXPECT_NE(answer.find("0107"), std::string::npos) << answer;
@@ -230,15 +238,8 @@ TEST_F(Win32OverLibusbTest, ReadThatTimesOutIsAbortedAndTheNextExchangeIsClean) 
     EXPECT_EQ(aborted, ERROR_OPERATION_ABORTED);
     EXPECT_EQ(nothing, "");
 
-    // A read may end with the converter's status bytes only, before the answer is there.
     write("a1\r");
-    std::string answer;
-    for (int reads = 0; reads < 50 && answer.find('\r') == std::string::npos; ++reads) {
-        startRead();
-        auto [error, payload] = finishRead();
-        ASSERT_EQ(error, ERROR_SUCCESS);
-        answer += payload;
-    }
+    const std::string answer = answerLine();
     EXPECT_EQ(answer, ":a1\r");
 }
 
